@@ -1,0 +1,145 @@
+#include "clock/SyncRun.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr int32_t kOverflowNumber = 6;
+const char* const kOverflowDescription = "Overflow";
+
+std::string ErrorText(const char* prefix, int64_t number, const std::string& description) {
+    return prefix + std::to_string(number) + ":" + description;
+}
+
+}  // namespace
+
+SyncRun::SyncRun(SyncControls controls, SyncShared shared, TcpClient& winsock1, SystemClock& clock,
+                 EventPump& events)
+    : controls_(controls), shared_(shared), winsock1_(winsock1), clock_(clock), events_(events) {}
+
+void SyncRun::SyncTime(bool CheckOnly, bool IsRetry) {
+    // A timer tick or a window handler may call in while a run waits; a
+    // nested run would steal the first run's connection and reply.
+    if (inProgress_) return;
+    inProgress_ = true;
+    Run(CheckOnly, IsRetry);
+    inProgress_ = false;
+}
+
+void SyncRun::Run(bool checkOnly, bool isRetry) {
+    controls_.cmdCheckTime.SetEnabled(false);
+    controls_.cmdSynchronize.SetEnabled(false);
+
+    // Every ending passes through here, error path included.
+    auto finish = [this] {
+        controls_.cmdCheckTime.SetEnabled(true);
+        controls_.cmdSynchronize.SetEnabled(true);
+    };
+    auto errorPath = [this, &finish](int64_t number, const std::string& description) {
+        controls_.lblInfo.SetText(
+            ErrorText(" Cannot get time from server! (An error occurred) ", number, description));
+        finish();
+    };
+
+    const int16_t index = controls_.cmbServer.ListIndex();
+    if (index < 0) {
+        controls_.lblInfo.SetText(" No server selected");
+        return finish();
+    }
+    ServerEntry entry;
+    if (static_cast<size_t>(index) < shared_.serverTable.size()) entry = shared_.serverTable[index];
+    if (entry.Host.empty() && entry.Address.empty()) {
+        controls_.lblInfo.SetText(" No data for this server, please select server");
+        return finish();
+    }
+    const std::string& server =
+        controls_.chkUseIP.Value() == 1 && !entry.Address.empty() ? entry.Address : entry.Host;
+
+    controls_.lblInfo.SetText(" Getting Time from " + server + " ...");
+    events_.PumpPendingEvents();
+    replyData_.Clear();
+    if (winsock1_.State() != 0) winsock1_.Close();
+    winsock1_.SetRemoteHost(server);
+    winsock1_.SetRemotePort(kTimePort);
+    const double queryStarted = clock_.MonotonicSeconds();
+    if (auto failed = winsock1_.Connect()) return errorPath(failed->number, failed->description);
+
+    // Measured on the monotonic clock so that midnight or a clock change
+    // during the wait cannot end it early.
+    const double t0 = clock_.MonotonicSeconds();
+    for (;;) {
+        clock_.Sleep(kPollMilliseconds);
+        events_.PumpPendingEvents();
+        if (clock_.MonotonicSeconds() - t0 > kTimeoutSeconds) {
+            winsock1_.Close();
+            controls_.lblInfo.SetText(" Timeout awaiting for a response.");
+            return finish();
+        }
+        if (winsock1_.State() == 0 || shared_.windowsClosing) break;
+    }
+
+    switch (replyData_.Check()) {
+    case ReplyBuffer::Outcome::NoResponse:
+        controls_.lblInfo.SetText(" No response received from NTP server.");
+        return finish();
+    case ReplyBuffer::Outcome::ErrorInData:
+        controls_.lblInfo.SetText(" Error in data received from NTP server, try again");
+        return finish();
+    case ReplyBuffer::Outcome::Complete:
+        break;
+    }
+    std::optional<SystemTime> serverTime = DecodeReply(replyData_.Trimmed());
+    if (!serverTime) return errorPath(kOverflowNumber, kOverflowDescription);
+    ApplyOffset(*serverTime, shared_.offsetMinutes);
+    serverTime_ = serverTime;
+    const SystemTime systemTime = clock_.GetSystemTime();
+
+    if (checkOnly) {
+        const int64_t d = std::llabs(SecondsBetween(systemTime, *serverTime));
+        if (d <= 1) {
+            controls_.lblInfo.SetText(" Local time is OK");
+        } else if (isRetry) {
+            controls_.lblInfo.SetText(" Local time inaccurate - difference is " + std::to_string(d) +
+                                      " seconds!");
+        } else {
+            PauseBeforeFurtherCheck(queryStarted);
+            Run(true, true);
+        }
+    } else {
+        const ClockResult set = clock_.SetSystemTime(*serverTime);
+        if (set.ok) {
+            controls_.lblInfo.SetText(" Time updated succesfully!  ( at " +
+                                      FormatHourMinuteSecondAmPm(clock_.LocalNow(), clock_) + " )");
+        } else {
+            controls_.lblInfo.SetText(
+                ErrorText(" Cannot set the system clock! (An error occurred) ", set.error, set.description));
+        }
+        // Recorded even when Windows refused, so automatic runs keep their
+        // interval instead of retrying at every tick.
+        lastSyncTimer_ = clock_.MonotonicSeconds();
+    }
+    finish();
+}
+
+// The further check must not come sooner than the server allows, and the
+// window stays responsive meanwhile: no blocking sleep of the whole pause.
+void SyncRun::PauseBeforeFurtherCheck(double queryStarted) {
+    events_.PumpPendingEvents();
+    const double now = clock_.MonotonicSeconds();
+    double until = queryStarted + kMinSecondsBetweenQueries;
+    if (until < now + kRetryPauseMilliseconds / 1000.0) until = now + kRetryPauseMilliseconds / 1000.0;
+    while (clock_.MonotonicSeconds() < until && !shared_.windowsClosing) {
+        clock_.Sleep(kPollMilliseconds);
+        events_.PumpPendingEvents();
+    }
+}
+
+void SyncRun::Winsock1_DataArrival(int32_t) { replyData_.Append(winsock1_.GetData()); }
+
+void SyncRun::Winsock1_Close() { winsock1_.Close(); }
+
+void SyncRun::Winsock1_Error(int32_t number, const std::string& description) {
+    controls_.lblInfo.SetText(ErrorText("An error occurred: ", number, description));
+    if (number > 0 && winsock1_.State() != 0) winsock1_.Close();
+}

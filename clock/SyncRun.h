@@ -1,0 +1,70 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+
+#include "clock/TimeProtocol.h"
+#include "platform/Controls.h"
+#include "platform/EventPump.h"
+#include "platform/Socket.h"
+#include "platform/SystemClock.h"
+#include "serverlist/ServerEntry.h"
+
+// The controls of the main window that a run reads and writes.
+struct SyncControls {
+    TextTarget& lblInfo;
+    EnabledTarget& cmdCheckTime;
+    EnabledTarget& cmdSynchronize;
+    const ChooserIndex& cmbServer;
+    const CheckValue& chkUseIP;
+};
+
+// What the rest of the program owns and a run only reads.
+struct SyncShared {
+    const ServerTable& serverTable;
+    const int32_t& offsetMinutes;
+    const bool& windowsClosing;
+};
+
+// One query of the selected time server, then either a comparison with the
+// system clock or a setting of it. Synchronous: while waiting it lets the
+// window's events run, which is also how the socket's events reach it.
+class SyncRun : public SocketEvents {
+public:
+    static constexpr double kTimeoutSeconds = 8.0;
+    static constexpr uint32_t kPollMilliseconds = 10;
+    // Public time services refuse a client that asks more often than this.
+    static constexpr double kMinSecondsBetweenQueries = 4.0;
+    static constexpr uint32_t kRetryPauseMilliseconds = 500;
+
+    SyncRun(SyncControls controls, SyncShared shared, TcpClient& winsock1, SystemClock& clock,
+            EventPump& events);
+
+    // Does nothing while another run is in progress.
+    void SyncTime(bool CheckOnly, bool IsRetry);
+
+    bool InProgress() const { return inProgress_; }
+    // Monotonic seconds at the end of the last run that set the clock; empty
+    // until the first one.
+    std::optional<double> LastSyncTimer() const { return lastSyncTimer_; }
+    const ReplyBuffer& ReplyData() const { return replyData_; }
+    // The server's time of the last reply that decoded, offset applied.
+    std::optional<SystemTime> ServerTime() const { return serverTime_; }
+
+    void Winsock1_DataArrival(int32_t bytesTotal) override;
+    void Winsock1_Close() override;
+    void Winsock1_Error(int32_t number, const std::string& description) override;
+
+private:
+    void Run(bool checkOnly, bool isRetry);
+    void PauseBeforeFurtherCheck(double queryStarted);
+
+    SyncControls controls_;
+    SyncShared shared_;
+    TcpClient& winsock1_;
+    SystemClock& clock_;
+    EventPump& events_;
+    ReplyBuffer replyData_;
+    std::optional<double> lastSyncTimer_;
+    std::optional<SystemTime> serverTime_;
+    bool inProgress_ = false;
+};

@@ -1,0 +1,58 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "platform/Controls.h"
+
+// The logic's view of real child windows. Each holds a handle it does not own:
+// the window that created the control destroys it.
+
+class WindowText final : public TextTarget {
+public:
+    explicit WindowText(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+    void Attach(HWND hwnd) { hwnd_ = hwnd; }
+    void SetText(const std::string& text) override { SetWindowTextA(hwnd_, text.c_str()); }
+    std::string Text() const override {
+        std::string s(static_cast<size_t>(GetWindowTextLengthA(hwnd_)) + 1, '\0');
+        s.resize(static_cast<size_t>(GetWindowTextA(hwnd_, s.data(), static_cast<int>(s.size()))));
+        return s;
+    }
+
+private:
+    HWND hwnd_;
+};
+
+class WindowEnabled final : public EnabledTarget {
+public:
+    explicit WindowEnabled(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+    void Attach(HWND hwnd) { hwnd_ = hwnd; }
+    void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled); }
+    bool Enabled() const override { return IsWindowEnabled(hwnd_) != FALSE; }
+
+private:
+    HWND hwnd_;
+};
+
+class ComboIndex final : public ChooserIndex {
+public:
+    explicit ComboIndex(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+    void Attach(HWND hwnd) { hwnd_ = hwnd; }
+    int16_t ListIndex() const override {
+        const LRESULT i = SendMessageA(hwnd_, CB_GETCURSEL, 0, 0);
+        return i < 0 || i > INT16_MAX ? int16_t{-1} : static_cast<int16_t>(i);
+    }
+
+private:
+    HWND hwnd_;
+};
+
+class CheckBoxValue final : public CheckValue {
+public:
+    explicit CheckBoxValue(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+    void Attach(HWND hwnd) { hwnd_ = hwnd; }
+    int Value() const override { return SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
+
+private:
+    HWND hwnd_;
+};

@@ -1,0 +1,22 @@
+#include "platform/Win32EventPump.h"
+
+bool Win32EventPump::Dispatch(MSG& msg) {
+    if (dialog_ && IsDialogMessageA(dialog_, &msg)) return true;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+void Win32EventPump::PumpPendingEvents() {
+    MSG msg;
+    // Bounded so that a flood of posted messages cannot keep a wait from
+    // checking its own clock.
+    for (int i = 0; i < 1000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+        if (msg.message == WM_QUIT) {
+            // Leave it for the main loop, which owns the program's ending.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        Dispatch(msg);
+    }
+}

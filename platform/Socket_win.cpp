@@ -1,0 +1,192 @@
+#include "platform/Win32Socket.h"
+
+#include <thread>
+
+#include "platform/SystemMessage_win.h"
+
+namespace {
+
+constexpr UINT kMsgSocket = WM_APP + 1;
+constexpr UINT kMsgResolved = WM_APP + 2;
+const char kWindowClass[] = "VeltranoSocketWindow";
+
+SocketError ErrorOf(int code) { return {code, SystemMessage(static_cast<DWORD>(code))}; }
+
+std::vector<sockaddr_storage> ToAddresses(const addrinfo* list) {
+    std::vector<sockaddr_storage> out;
+    for (const addrinfo* a = list; a; a = a->ai_next) {
+        if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+        sockaddr_storage s{};
+        memcpy(&s, a->ai_addr, a->ai_addrlen);
+        out.push_back(s);
+    }
+    return out;
+}
+
+int Lookup(const std::string& host, uint16_t port, int flags, std::vector<sockaddr_storage>& out) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = flags;
+    addrinfo* list = nullptr;
+    const std::string service = std::to_string(port);
+    const int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+    if (rc != 0) return rc;
+    out = ToAddresses(list);
+    freeaddrinfo(list);
+    return out.empty() ? WSAHOST_NOT_FOUND : 0;
+}
+
+}  // namespace
+
+struct Win32Socket::Resolved {
+    unsigned generation;
+    int error;
+    std::vector<sockaddr_storage> addresses;
+};
+
+Win32Socket::Win32Socket() {
+    WSADATA wsa;
+    winsockStarted_ = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kWindowClass;
+    RegisterClassA(&wc);  // fails harmlessly for the second instance
+    window_.reset(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  wc.hInstance, this));
+}
+
+Win32Socket::~Win32Socket() {
+    Close();
+    window_.reset();
+    if (winsockStarted_) WSACleanup();
+}
+
+LRESULT CALLBACK Win32Socket::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Win32Socket*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    switch (msg) {
+    case kMsgSocket:
+        if (self) self->OnSocket(static_cast<SOCKET>(wp), WSAGETSELECTEVENT(lp), WSAGETSELECTERROR(lp));
+        return 0;
+    case kMsgResolved: {
+        auto* r = reinterpret_cast<Resolved*>(lp);
+        if (self) self->OnResolved(r);
+        delete r;
+        return 0;
+    }
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+void Win32Socket::Close() {
+    ++generation_;
+    socket_.reset();
+    addresses_.clear();
+    state_ = kClosed;
+}
+
+std::optional<SocketError> Win32Socket::Connect() {
+    if (!winsockStarted_ || !window_) return ErrorOf(WSANOTINITIALISED);
+    Close();
+    std::vector<sockaddr_storage> numeric;
+    if (Lookup(host_, port_, AI_NUMERICHOST, numeric) == 0) {
+        addresses_ = std::move(numeric);
+        nextAddress_ = 0;
+        state_ = kConnecting;
+        TryNextAddress(WSAHOST_NOT_FOUND);
+        return std::nullopt;
+    }
+    // Only names need the resolver; its answer comes back as a message.
+    state_ = kResolving;
+    HWND target = window_.get();
+    std::thread([target, generation = generation_, host = host_, port = port_] {
+        auto* r = new Resolved{generation, 0, {}};
+        r->error = Lookup(host, port, 0, r->addresses);
+        if (!PostMessageA(target, kMsgResolved, 0, reinterpret_cast<LPARAM>(r))) delete r;
+    }).detach();
+    return std::nullopt;
+}
+
+void Win32Socket::OnResolved(Resolved* r) {
+    if (r->generation != generation_ || state_ != kResolving) return;
+    if (r->error != 0) return Fail(r->error);
+    addresses_ = std::move(r->addresses);
+    nextAddress_ = 0;
+    state_ = kConnecting;
+    TryNextAddress(WSAHOST_NOT_FOUND);
+}
+
+// A name may give several addresses (::1 and 127.0.0.1 for localhost); the
+// first one that accepts wins, and the last failure is the one reported.
+void Win32Socket::TryNextAddress(int lastError) {
+    socket_.reset();
+    while (nextAddress_ < addresses_.size()) {
+        const sockaddr_storage& a = addresses_[nextAddress_++];
+        UniqueSocket s(socket(a.ss_family, SOCK_STREAM, IPPROTO_TCP));
+        if (!s) {
+            lastError = WSAGetLastError();
+            continue;
+        }
+        if (WSAAsyncSelect(s.get(), window_.get(), kMsgSocket, FD_CONNECT | FD_READ | FD_CLOSE) != 0) {
+            lastError = WSAGetLastError();
+            continue;
+        }
+        const int len = a.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        if (connect(s.get(), reinterpret_cast<const sockaddr*>(&a), len) == 0 ||
+            WSAGetLastError() == WSAEWOULDBLOCK) {
+            socket_ = std::move(s);
+            return;
+        }
+        lastError = WSAGetLastError();
+    }
+    Fail(lastError);
+}
+
+void Win32Socket::Fail(int error) {
+    socket_.reset();
+    state_ = kError;
+    if (events_) events_->Winsock1_Error(error, SystemMessage(static_cast<DWORD>(error)));
+}
+
+void Win32Socket::OnSocket(SOCKET s, WORD event, WORD error) {
+    if (!socket_ || s != socket_.get() || !events_) return;  // a socket closed since
+    switch (event) {
+    case FD_CONNECT:
+        if (error != 0) return TryNextAddress(error);
+        state_ = kConnected;
+        return;
+    case FD_READ: {
+        u_long waiting = 0;
+        if (ioctlsocket(s, FIONREAD, &waiting) == 0 && waiting > 0)
+            if (events_) events_->Winsock1_DataArrival(static_cast<int32_t>(waiting > INT32_MAX ? INT32_MAX : waiting));
+        return;
+    }
+    case FD_CLOSE: {
+        // Winsock may report the close while the last bytes still wait to be
+        // read: hand them over first, as the reply is only complete with them.
+        u_long waiting = 0;
+        for (int i = 0; i < 256 && socket_ && s == socket_.get() && ioctlsocket(s, FIONREAD, &waiting) == 0 &&
+                        waiting > 0;
+             ++i)
+            if (events_) events_->Winsock1_DataArrival(static_cast<int32_t>(waiting > INT32_MAX ? INT32_MAX : waiting));
+        if (!socket_ || s != socket_.get()) return;
+        state_ = kPeerClosing;
+        if (events_) events_->Winsock1_Close();
+        return;
+    }
+    }
+}
+
+std::string Win32Socket::GetData() {
+    if (!socket_) return {};
+    std::string buf(kReadChunk, '\0');
+    const int n = recv(socket_.get(), buf.data(), static_cast<int>(buf.size()), 0);
+    buf.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return buf;
+}

@@ -1,0 +1,61 @@
+#include <windows.h>
+
+#include "platform/SystemMessage_win.h"
+#include "platform/Win32SystemClock.h"
+
+namespace {
+
+SystemTime FromWin(const SYSTEMTIME& s) {
+    return {s.wYear, s.wMonth, s.wDayOfWeek, s.wDay, s.wHour, s.wMinute, s.wSecond, s.wMilliseconds};
+}
+
+SYSTEMTIME ToWin(const SystemTime& t) {
+    return {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+}  // namespace
+
+Win32SystemClock::Win32SystemClock() {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    ticksPerSecond_ = static_cast<double>(f.QuadPart);
+}
+
+SystemTime Win32SystemClock::GetSystemTime() const {
+    SYSTEMTIME s;
+    ::GetSystemTime(&s);
+    return FromWin(s);
+}
+
+ClockResult Win32SystemClock::SetSystemTime(const SystemTime& utc) {
+    const SYSTEMTIME s = ToWin(utc);
+    if (::SetSystemTime(&s)) return {};
+    const DWORD error = GetLastError();
+    return {false, error, SystemMessage(error)};
+}
+
+void Win32SystemClock::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+SystemTime Win32SystemClock::LocalNow() const {
+    SYSTEMTIME s;
+    ::GetLocalTime(&s);
+    return FromWin(s);
+}
+
+std::string Win32SystemClock::AmPmDesignator(bool pm) const {
+    char buf[16] = {};
+    if (!GetLocaleInfoA(LOCALE_USER_DEFAULT, pm ? LOCALE_S2359 : LOCALE_S1159, buf, sizeof buf)) return pm ? "PM" : "AM";
+    return buf;
+}
+
+std::string Win32SystemClock::RegionalTimeText() const {
+    char buf[64] = {};
+    if (!GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buf, sizeof buf)) return {};
+    return buf;
+}
+
+double Win32SystemClock::MonotonicSeconds() const {
+    LARGE_INTEGER c;
+    QueryPerformanceCounter(&c);
+    return static_cast<double>(c.QuadPart) / ticksPerSecond_;
+}

@@ -1,0 +1,68 @@
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+#include <utility>
+
+// Owns one Win32 handle; move-only, and the destructor gives it back.
+template <typename Traits>
+class UniqueHandle {
+public:
+    using Handle = typename Traits::Handle;
+
+    UniqueHandle() = default;
+    explicit UniqueHandle(Handle h) : h_(h) {}
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept : h_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    ~UniqueHandle() { reset(); }
+
+    Handle get() const { return h_; }
+    explicit operator bool() const { return h_ != Traits::Invalid(); }
+    Handle release() { return std::exchange(h_, Traits::Invalid()); }
+    void reset(Handle h = Traits::Invalid()) {
+        Handle old = std::exchange(h_, h);
+        if (old != Traits::Invalid()) Traits::Close(old);
+    }
+
+private:
+    Handle h_ = Traits::Invalid();
+};
+
+struct HwndTraits {
+    using Handle = HWND;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DestroyWindow(h); }
+};
+struct HkeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { RegCloseKey(h); }
+};
+struct SocketTraits {
+    using Handle = SOCKET;
+    static Handle Invalid() { return INVALID_SOCKET; }
+    static void Close(Handle h) { closesocket(h); }
+};
+struct HiconTraits {
+    using Handle = HICON;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DestroyIcon(h); }
+};
+template <typename T>
+struct GdiObjTraits {
+    using Handle = T;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DeleteObject(h); }
+};
+
+using UniqueHwnd = UniqueHandle<HwndTraits>;
+using UniqueHkey = UniqueHandle<HkeyTraits>;
+using UniqueSocket = UniqueHandle<SocketTraits>;
+using UniqueHicon = UniqueHandle<HiconTraits>;
+template <typename T>
+using UniqueGdiObj = UniqueHandle<GdiObjTraits<T>>;

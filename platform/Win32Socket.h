@@ -1,0 +1,56 @@
+#pragma once
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Socket.h"
+#include "platform/UniqueHandle_win.h"
+
+// A TCP client on Winsock whose notifications arrive as messages to a hidden
+// window, so its events run on the user-interface thread whenever messages
+// are pumped. Host names are resolved on a worker thread: a slow name server
+// never freezes the window.
+class Win32Socket final : public TcpClient {
+public:
+    // The Winsock control's State values that this client uses.
+    enum : int { kClosed = 0, kResolving = 4, kConnecting = 6, kConnected = 7, kPeerClosing = 8, kError = 9 };
+    static constexpr size_t kReadChunk = 64 * 1024;
+
+    Win32Socket();
+    // Events go nowhere until a receiver is set; the run that receives them
+    // is built after its socket.
+    void SetEvents(SocketEvents* events) { events_ = events; }
+    ~Win32Socket() override;
+    Win32Socket(const Win32Socket&) = delete;
+    Win32Socket& operator=(const Win32Socket&) = delete;
+
+    int State() const override { return state_; }
+    void Close() override;
+    void SetRemoteHost(const std::string& host) override { host_ = host; }
+    void SetRemotePort(uint16_t port) override { port_ = port; }
+    std::optional<SocketError> Connect() override;
+    std::string GetData() override;
+
+private:
+    struct Resolved;
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void OnResolved(Resolved* r);
+    void OnSocket(SOCKET s, WORD event, WORD error);
+    void TryNextAddress(int lastError);
+    void Fail(int error);
+
+    SocketEvents* events_ = nullptr;
+    UniqueHwnd window_;
+    UniqueSocket socket_;
+    std::string host_;
+    uint16_t port_ = 0;
+    int state_ = kClosed;
+    unsigned generation_ = 0;  // bumped by Close; stale resolver answers are dropped
+    std::vector<sockaddr_storage> addresses_;
+    size_t nextAddress_ = 0;
+    bool winsockStarted_ = false;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+#define VELTRANO_VERSION_MAJOR 1
+#define VELTRANO_VERSION_MINOR 2
+#define VELTRANO_VERSION_BUILD 44

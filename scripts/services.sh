@@ -1,0 +1,101 @@
+# Sourced by run.sh and test.sh: starts what the program and its tests talk
+# to, and remembers every process so that stop_services ends them all.
+
+service_pids=()
+service_dir=""
+
+services_init() {
+    service_dir=$(mktemp -d /tmp/veltrano-services.XXXXXX)
+    trap stop_services EXIT
+}
+
+# start_time_service ADDRESS: xinetd's built-in RFC 868 service on ADDRESS:37.
+start_time_service() {
+    local addr=$1 conf="$service_dir/xinetd-$1.conf"
+    cat >"$conf" <<CONF
+defaults
+{
+    instances = 60
+}
+service time
+{
+    type        = INTERNAL
+    id          = time-stream
+    socket_type = stream
+    protocol    = tcp
+    user        = root
+    wait        = no
+    bind        = $addr
+    port        = 37
+    flags       = REUSE
+}
+CONF
+    xinetd -dontfork -filelog "$service_dir/xinetd-$addr.log" -f "$conf" -pidfile "$service_dir/xinetd-$addr.pid" \
+        </dev/null >/dev/null 2>&1 &
+    service_pids+=($!)
+    wait_for_time_service "$addr"
+}
+
+# Ready means it answers with four bytes, not merely that it runs: a second
+# xinetd on a taken address stays alive and serves nothing.
+wait_for_time_service() {
+    local addr=$1 tries=${2:-100} i
+    for i in $(seq 1 "$tries"); do
+        if [ "$(timeout 2 bash -c "exec 3<>/dev/tcp/$addr/37; head -c 4 <&3 | wc -c" 2>/dev/null)" = 4 ]; then
+            return 0
+        fi
+        sleep 0.05
+    done
+    echo "services: no time service answers on $addr:37" >&2
+    return 1
+}
+
+# start_display: a virtual X server when there is no display to use.
+start_display() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+    local n
+    for n in $(seq 91 120); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+        service_pids+=($!)
+        export DISPLAY=":$n"
+        for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.05; done
+        echo "services: Xvfb :$n did not start" >&2
+        return 1
+    done
+    echo "services: no free display number" >&2
+    return 1
+}
+
+# start_wine PREFIX: a fresh prefix whose default desktop is a virtual one
+# with a taskbar, so every program shares it and tray icons have a place.
+start_wine() {
+    export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="winebus.sys,wineusb.sys,mscoree,mshtml=d"
+    rm -rf "$WINEPREFIX"
+    # Wine's services inherit the first program's output; keep it away from
+    # any pipe or they hold it open long after the program ended.
+    wineboot -i </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f </dev/null >/dev/null 2>&1
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    wineserver -w </dev/null >/dev/null 2>&1 || true
+    wineserver -p </dev/null >/dev/null 2>&1
+    wineboot </dev/null >/dev/null 2>&1
+    wine_started=1
+}
+
+stop_services() {
+    if [ -n "${wine_started:-}" ]; then
+        wineserver -k </dev/null >/dev/null 2>&1 || true
+        timeout 20 wineserver -w </dev/null >/dev/null 2>&1 || true
+    fi
+    local pid
+    for pid in "${service_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${service_pids[@]}"; do
+        for _ in $(seq 1 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+        kill -9 "$pid" 2>/dev/null || true
+    done
+    service_pids=()
+    [ -n "$service_dir" ] && rm -rf "$service_dir"
+    service_dir=""
+}

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building and testing Veltrano needs on Debian, once.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools
+          wine wine64 xvfb xdotool x11-utils imagemagick xinetd rdate procps python3)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "setup: installing ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+exit 0

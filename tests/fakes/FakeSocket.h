@@ -1,0 +1,98 @@
+#pragma once
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/EventPump.h"
+#include "platform/Socket.h"
+
+// A scripted server. Each Connect takes the next script from `servers`; each
+// pump of events delivers that script's next step, as Winsock would deliver
+// one notification per message.
+class FakeSocket final : public TcpClient {
+public:
+    struct Step {
+        enum Kind { Data, PeerClose, Error } kind;
+        std::string bytes;
+        int32_t number = 0;
+    };
+    using Script = std::deque<Step>;
+
+    static Step Bytes(std::string b) { return {Step::Data, std::move(b)}; }
+    static Step Closed() { return {Step::PeerClose, {}}; }
+    static Step Failed(int32_t n) { return {Step::Error, {}, n}; }
+
+    SocketEvents* events = nullptr;
+    std::deque<Script> servers;
+    std::vector<std::string> connectedTo;
+    std::optional<SocketError> connectFails;
+    int closeCalls = 0;
+
+    int State() const override { return state_; }
+    void Close() override {
+        ++closeCalls;
+        state_ = 0;
+        script_.clear();
+        pending_.clear();
+    }
+    void SetRemoteHost(const std::string& h) override { host_ = h; }
+    void SetRemotePort(uint16_t p) override { port = p; }
+    std::optional<SocketError> Connect() override {
+        if (connectFails) return connectFails;
+        connectedTo.push_back(host_);
+        state_ = 6;
+        script_.clear();
+        if (!servers.empty()) {
+            script_ = std::move(servers.front());
+            servers.pop_front();
+        }
+        return std::nullopt;
+    }
+    std::string GetData() override { return std::exchange(pending_, std::string()); }
+
+    void DeliverOne() {
+        if (script_.empty() || !events) return;
+        Step s = std::move(script_.front());
+        script_.pop_front();
+        switch (s.kind) {
+        case Step::Data:
+            state_ = 7;
+            pending_ += s.bytes;
+            events->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
+            break;
+        case Step::PeerClose:
+            state_ = 8;
+            events->Winsock1_Close();
+            break;
+        case Step::Error:
+            state_ = 9;
+            events->Winsock1_Error(s.number, "fake failure");
+            break;
+        }
+    }
+
+    uint16_t port = 0;
+
+private:
+    int state_ = 0;
+    std::string host_;
+    std::string pending_;
+    Script script_;
+};
+
+// Pumping delivers socket events, then whatever else the test hooks in.
+class FakePump final : public EventPump {
+public:
+    explicit FakePump(FakeSocket& s) : socket_(s) {}
+    void PumpPendingEvents() override {
+        ++pumps;
+        socket_.DeliverOne();
+        if (hook) hook();
+    }
+    int pumps = 0;
+    std::function<void()> hook;
+
+private:
+    FakeSocket& socket_;
+};

@@ -1,0 +1,56 @@
+// time_query HOST [RUNS]: one check against HOST per run, printing the
+// server's time as seconds since 1970 and how long each run took. Used to
+// compare with rdate and to time runs.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "clock/SyncRun.h"
+#include "fakes/FakeControls.h"
+#include "platform/Win32EventPump.h"
+#include "platform/Win32Socket.h"
+#include "platform/Win32SystemClock.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    FakeLabel lblInfo;
+    FakeButton check, sync;
+    FakeChooser chooser;
+    chooser.index = 0;
+    FakeCheck useIp;
+    ServerTable table{{argv[1], "", ""}};
+    int32_t offset = 0;
+    bool closing = false;
+    Win32Socket socket;
+    Win32EventPump pump;
+    Win32SystemClock clock;
+    SyncRun run({lblInfo, check, sync, chooser, useIp}, {table, offset, closing}, socket, clock, pump);
+    socket.SetEvents(&run);
+
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const double t0 = clock.MonotonicSeconds();
+        run.SyncTime(true, true);
+        ms.push_back((clock.MonotonicSeconds() - t0) * 1000);
+        const auto t = run.ServerTime();
+        if (!t) {
+            std::printf("failed: %s\n", lblInfo.Text().c_str());
+            return 1;
+        }
+        if (i == 0) {
+            // Days from 1970 by the civil calendar, worked independently of the run's own code.
+            const int y = t->wYear - (t->wMonth <= 2), era = y / 400, yoe = y - era * 400;
+            const int doy = (153 * (t->wMonth + (t->wMonth > 2 ? -3 : 9)) + 2) / 5 + t->wDay - 1;
+            const long long days = era * 146097LL + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+            std::printf("epoch %lld\n", days * 86400 + t->wHour * 3600 + t->wMinute * 60 + t->wSecond);
+        }
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("runs %d median_ms %.3f\n", runs, ms[ms.size() / 2]);
+    return 0;
+}
