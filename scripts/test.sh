@@ -21,6 +21,10 @@ echo "== native tests"
 ctest --preset linux --output-on-failure --timeout 120
 record "native (linux preset)" $?
 
+# The loopback addresses are fixed, so two runs on one machine take turns.
+exec 9>/tmp/veltrano-wine-tests.lock
+flock 9
+
 echo "== starting loopback servers, display and Wine"
 start_time_service 127.0.0.2 || status=1
 # "localhost" names 127.0.0.1: the tests of name lookup need a time service
@@ -41,6 +45,7 @@ ctest --preset windows --output-on-failure --timeout 300
 record "windows (under Wine)" $?
 
 stop_services
+flock -u 9
 echo
 echo "== summary"
 printf '%s\n' "${results[@]}"
