@@ -59,7 +59,8 @@ void CommandLogic::ReadProperties(const PropertyBag& bag, const FontDescription&
 }
 
 void CommandLogic::WriteProperties(PropertyBag& bag, const FontDescription& containerFont) {
-    bag.WriteProperty("Enabled", int32_t{enabled_ ? -1 : 0}, int32_t{-1});
+    // Through the property, so a control that was never read still saves as enabled with FirstRun settled.
+    bag.WriteProperty("Enabled", int32_t{Enabled() ? -1 : 0}, int32_t{-1});
     bag.WriteProperty("Caption", caption_, std::string(kDefaultCaption));
     bag.WriteProperty("FirstRun", int32_t{firstRun_}, int32_t{1});
     bag.WriteProperty("Font", font_, containerFont);
