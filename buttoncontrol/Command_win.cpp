@@ -60,9 +60,12 @@ bool Command::Enabled() const {
 
 void Command::SetEnabled(bool enabled) {
     // A disabled window gets no pointer or focus and Tab passes it by, as with
-    // a standard button; the logic ignores those events anyway.
-    if (hwnd_) EnableWindow(hwnd_.get(), enabled);
+    // a standard button. The logic goes first: disabling the focused window
+    // takes its focus away, and that loss must find the button already
+    // disabled, or it would redraw the resting face and lose the gradient
+    // direction that the disabled face keeps.
     logic_.SetEnabled(enabled);
+    if (hwnd_) EnableWindow(hwnd_.get(), enabled);
 }
 
 Command* Command::FromWindow(HWND hwnd) {
