@@ -7,3 +7,12 @@
 #define VELTRANO_VERSION_MAJOR 1
 #define VELTRANO_VERSION_MINOR 2
 #define VELTRANO_VERSION_BUILD 44
+
+// The push button's six frame pictures, in the order of FramePicture.
+#define IDB_BUTTON_FIRST 201
+#define IDB_BUTTON_NORMAL 201
+#define IDB_BUTTON_PRESSED 202
+#define IDB_BUTTON_SELECTED 203
+#define IDB_BUTTON_HIGHLIGHT 204
+#define IDB_BUTTON_HIGHLIGHTSELECT 205
+#define IDB_BUTTON_DISABLE 206

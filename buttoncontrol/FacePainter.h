@@ -1,0 +1,30 @@
+#pragma once
+#include <windows.h>
+
+#include <array>
+
+#include "buttoncontrol/ButtonFace.h"
+#include "platform/UniqueHandle_win.h"
+
+// Draws a button face from the six frame pictures into a device context.
+// Each button owns one, with its own copies of the pictures.
+class FacePainter {
+public:
+    // Loads the pictures from the exe's resources; a picture that is missing
+    // is left out of every drawing rather than failing the button.
+    explicit FacePainter(HINSTANCE instance);
+
+    // Clear, gradient, the eight frame pieces, the caption, then the focus
+    // lines inverted over the result, all within w x h pixels of dc.
+    void Paint(HDC dc, int w, int h, const FaceDrawing& face);
+
+private:
+    void DrawGradient(HDC dc, int w, int h, bool invert);
+    void DrawFrame(HDC dc, int w, int h, FramePicture picture);
+    void DrawCaption(HDC dc, int w, int h, const FaceDrawing& face);
+    HFONT FontFor(const FontDescription& font);
+
+    std::array<UniqueGdiObj<HBITMAP>, kFramePictureCount> pictures_;
+    UniqueGdiObj<HFONT> font_;
+    FontDescription fontMade_;
+};

@@ -1,0 +1,85 @@
+#include "buttoncontrol/FacePainter.h"
+
+#include <cmath>
+
+#include "resources/resource.h"
+
+FacePainter::FacePainter(HINSTANCE instance) {
+    for (int i = 0; i < kFramePictureCount; ++i) {
+        pictures_[static_cast<size_t>(i)].reset(static_cast<HBITMAP>(
+            LoadImageA(instance, MAKEINTRESOURCEA(IDB_BUTTON_FIRST + i), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    }
+}
+
+void FacePainter::Paint(HDC dc, int w, int h, const FaceDrawing& face) {
+    if (w <= 0 || h <= 0) return;
+    // The colour of the clear never shows: gradient and frame cover it.
+    RECT all{0, 0, w, h};
+    FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+    DrawGradient(dc, w, h, face.invertGradient);
+    DrawFrame(dc, w, h, face.picture);
+    DrawCaption(dc, w, h, face);
+    if (face.focusLines)
+        for (const Point& p : FocusDots(w, h)) PatBlt(dc, p.x, p.y, 1, 1, DSTINVERT);
+}
+
+void FacePainter::DrawGradient(HDC dc, int w, int h, bool invert) {
+    const auto v = GradientVertices(w, h, invert);
+    TRIVERTEX vertices[2];
+    for (int i = 0; i < 2; ++i) {
+        vertices[i].x = v[static_cast<size_t>(i)].x;
+        vertices[i].y = v[static_cast<size_t>(i)].y;
+        vertices[i].Red = v[static_cast<size_t>(i)].red;
+        vertices[i].Green = v[static_cast<size_t>(i)].green;
+        vertices[i].Blue = v[static_cast<size_t>(i)].blue;
+        vertices[i].Alpha = v[static_cast<size_t>(i)].alpha;
+    }
+    // The indexes are given the other way round; GradientFill goes by the
+    // vertex positions, so vertex 0 still lands at the top.
+    GRADIENT_RECT rect{1, 0};
+    GradientFill(dc, vertices, 2, &rect, 1, GRADIENT_FILL_RECT_V);
+}
+
+void FacePainter::DrawFrame(HDC dc, int w, int h, FramePicture picture) {
+    HBITMAP bitmap = pictures_[static_cast<size_t>(picture)].get();
+    if (!bitmap) return;
+    UniqueHdc source(CreateCompatibleDC(dc));
+    if (!source) return;
+    SelectedObject selected(source.get(), bitmap);
+    // Whole pixels only: the edge strips are uniform along their length, so
+    // repeating rows or columns is all the stretch has to do.
+    SetStretchBltMode(dc, COLORONCOLOR);
+    for (const FramePiece& p : FramePieces(w, h)) {
+        StretchBlt(dc, p.dest.x, p.dest.y, p.dest.width, p.dest.height, source.get(), p.source.x, p.source.y,
+                   p.source.width, p.source.height, SRCCOPY);
+    }
+}
+
+void FacePainter::DrawCaption(HDC dc, int w, int h, const FaceDrawing& face) {
+    SelectedObject font(dc, FontFor(face.font));
+    SetTextColor(dc, face.textColour);
+    SetBkMode(dc, TRANSPARENT);
+    const int length = static_cast<int>(face.caption.size());
+    RECT r;
+    SetRect(&r, 4, 0, w - 4, h);
+    const int t = DrawTextA(dc, face.caption.c_str(), length, &r, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+    SetRect(&r, 4, CaptionTop(h, t), w - 4, h);
+    DrawTextA(dc, face.caption.c_str(), length, &r, DT_WORDBREAK | DT_CENTER);
+}
+
+HFONT FacePainter::FontFor(const FontDescription& font) {
+    if (font_ && font == fontMade_) return font_.get();
+    WindowDc screen(nullptr);
+    const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
+    LOGFONTA lf{};
+    lf.lfHeight = -static_cast<LONG>(std::lround(font.sizePoints * dpi / 72.0));
+    lf.lfWeight = font.weight;
+    lf.lfItalic = font.italic;
+    lf.lfUnderline = font.underline;
+    lf.lfStrikeOut = font.strikethrough;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(lf.lfFaceName, font.name.c_str(), LF_FACESIZE);
+    font_.reset(CreateFontIndirectA(&lf));
+    fontMade_ = font;
+    return font_.get();
+}
