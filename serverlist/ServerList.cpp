@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <memory>
 #include <new>
 #include <optional>
 
@@ -44,8 +45,10 @@ LineSpan NextLine(std::string_view bytes, size_t pos) {
 }
 
 struct FileBytes {
-    std::string bytes;
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
     bool complete = true;
+    std::string_view Bytes() const { return {data.get(), size}; }
 };
 
 // Empty when the file cannot be opened. The file is read with one request:
@@ -58,11 +61,12 @@ std::optional<FileBytes> ReadWholeFile(const std::string& path) {
     if (size < 0) return std::nullopt;
     in.seekg(0, std::ios::beg);
     FileBytes file;
-    file.bytes.resize(static_cast<size_t>(size));
-    in.read(file.bytes.data(), size);
+    // Not zeroed first: for a large list that pass costs as much as parsing.
+    file.data = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size));
+    in.read(file.data.get(), size);
     // A file that shrank since its size was taken simply ends sooner; only
     // a read error makes the tail unreliable.
-    file.bytes.resize(static_cast<size_t>(in.gcount()));
+    file.size = static_cast<size_t>(in.gcount());
     file.complete = !in.bad();
     return file;
 }
@@ -99,7 +103,7 @@ void ParseServerList(std::string_view bytes, bool complete, ServerTable& table) 
 void LoadServerList(const std::string& appFolder, ServerTable& table) {
     try {
         const std::optional<FileBytes> file = ReadWholeFile(appFolder + kServerListFileName);
-        if (file) ParseServerList(file->bytes, file->complete, table);
+        if (file) ParseServerList(file->Bytes(), file->complete, table);
     } catch (const std::exception&) {
         // A list too large for memory leaves the previous one in place.
     }
