@@ -1,0 +1,63 @@
+#include "clock/AutoSync.h"
+
+#include <cmath>
+#include <limits>
+
+#include "settings/Conversions.h"
+
+namespace {
+
+double RoundHalfEven(double x) {
+    const double down = std::floor(x);
+    const double fraction = x - down;
+    if (fraction < 0.5) return down;
+    if (fraction > 0.5) return down + 1;
+    return std::fmod(down, 2.0) == 0 ? down : down + 1;
+}
+
+}  // namespace
+
+AutoSync::AutoSync(AutoSyncControls controls, SyncRun& run, const SystemClock& clock)
+    : controls_(controls), run_(run), clock_(clock) {}
+
+void AutoSync::TimerTime_Timer() {
+    controls_.lblTime.SetText(clock_.RegionalTimeText());
+    CheckAutoSync();
+}
+
+void AutoSync::CheckAutoSync() {
+    if (controls_.chkAuto.Value() == 0) return;
+    // A tick while a run waits for its server: the run in progress is the
+    // one that would be started.
+    if (run_.InProgress()) return;
+    if (!IntervalPassed()) return;
+    if (failedAt_ && clock_.MonotonicSeconds() - *failedAt_ < kPauseAfterFailureSeconds) return;
+    RunAutomatic();
+}
+
+bool AutoSync::IntervalPassed() const {
+    const std::optional<double> last = run_.LastSyncTimer();
+    // Nothing has set the clock since the program started: due now.
+    if (!last) return true;
+
+    int32_t minutes = ToLong(controls_.txtInterval.Text());
+    if (minutes < 1) minutes = kFallbackMinutes;
+    // An interval whose seconds leave 32 bits is compared in minutes, as it
+    // always was; either way it is decades.
+    int64_t seconds = int64_t{minutes} * 60;
+    if (seconds > std::numeric_limits<int32_t>::max()) seconds = minutes;
+
+    const double elapsed = RoundHalfEven(std::fabs(clock_.MonotonicSeconds() - *last));
+    return elapsed > static_cast<double>(seconds);
+}
+
+void AutoSync::RunAutomatic() {
+    const std::optional<double> before = run_.LastSyncTimer();
+    run_.SyncTime(false, false);
+    const std::optional<double> after = run_.LastSyncTimer();
+    if (after != before) {
+        failedAt_.reset();
+    } else if (!run_.InProgress()) {
+        failedAt_ = clock_.MonotonicSeconds();
+    }
+}

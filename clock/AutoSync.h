@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+
+#include "clock/SyncRun.h"
+#include "platform/Controls.h"
+#include "platform/SystemClock.h"
+
+struct AutoSyncControls {
+    TextTarget& lblTime;
+    const CheckValue& chkAuto;
+    const TextTarget& txtInterval;
+};
+
+// The clock display and the automatic synchronisation, both driven by the
+// main window's 50 ms timer.
+class AutoSync {
+public:
+    static constexpr uint32_t kTimerMilliseconds = 50;
+    // Used when the interval text gives less than one minute.
+    static constexpr int32_t kFallbackMinutes = 15;
+    // After an automatic run that did not set the clock. Far below any
+    // interval a user picks, far above what a failing server should see.
+    static constexpr double kPauseAfterFailureSeconds = 60.0;
+
+    AutoSync(AutoSyncControls controls, SyncRun& run, const SystemClock& clock);
+
+    void TimerTime_Timer();
+    void CheckAutoSync();
+    // An automatic run right now. Start-up's run when chkAuto is checked goes
+    // through here, so that its failure too defers the next attempt.
+    void RunAutomatic();
+
+private:
+    bool IntervalPassed() const;
+
+    AutoSyncControls controls_;
+    SyncRun& run_;
+    const SystemClock& clock_;
+    // Monotonic seconds at the end of the last automatic run that did not
+    // set the clock, until a run sets it.
+    std::optional<double> failedAt_;
+};
