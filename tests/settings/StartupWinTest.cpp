@@ -1,0 +1,39 @@
+// This exe links the program's own resource script, so it carries the same
+// version resource as Veltrano.exe.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/Process.h"
+#include "settings/AppFolder.h"
+#include "settings/Startup.h"
+
+namespace {
+
+TEST(VersionResource, TitleAndTipComeFromTheExe) {
+    const ProgramVersion v = RunningProgramVersion();
+    EXPECT_EQ(v, (ProgramVersion{"Korvane Veltrano", 1, 2, 44}));
+    EXPECT_EQ(BuildTitleText(v), "Korvane Veltrano v.1.2   (build 44)");
+}
+
+TEST(VersionResource, FilesWithoutOneGiveNothing) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string plain = std::string(temp) + "veltrano-no-version.txt";
+    std::ofstream(plain) << "no resource here\r\n";
+    EXPECT_FALSE(ReadProgramVersion(plain).has_value());
+    DeleteFileA(plain.c_str());
+    EXPECT_FALSE(ReadProgramVersion(std::string(temp) + "veltrano-missing.exe").has_value());
+}
+
+TEST(AppFolder, RunningExeLiesInIt) {
+    const std::string folder = InitAppFolder();
+    ASSERT_GE(folder.size(), 3u);
+    EXPECT_EQ(folder.back(), '\\');
+    EXPECT_NE(folder[folder.size() - 2], '\\');
+    EXPECT_NE(GetFileAttributesA((folder + "startup_win_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES) << folder;
+}
+
+}  // namespace
