@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform/Process.h"
+#include "resources/resource.h"
 #include "settings/AppFolder.h"
 #include "settings/Startup.h"
 
@@ -34,6 +35,30 @@ TEST(AppFolder, RunningExeLiesInIt) {
     EXPECT_EQ(folder.back(), '\\');
     EXPECT_NE(folder[folder.size() - 2], '\\');
     EXPECT_NE(GetFileAttributesA((folder + "startup_win_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES) << folder;
+}
+
+TEST(Resources, IconSizesAndPictureAreInTheExe) {
+    const HINSTANCE self = GetModuleHandleA(nullptr);
+    for (int size : {16, 32}) {
+        HICON icon = static_cast<HICON>(
+            LoadImageA(self, MAKEINTRESOURCEA(IDI_VELTRANO), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+        ASSERT_TRUE(icon) << size;
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bm{};
+        GetObjectA(info.hbmColor, sizeof bm, &bm);
+        EXPECT_EQ(bm.bmWidth, size);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
+    HBITMAP image1 = static_cast<HBITMAP>(LoadImageA(self, MAKEINTRESOURCEA(IDB_IMAGE1), IMAGE_BITMAP, 0, 0, 0));
+    ASSERT_TRUE(image1);
+    BITMAP bm{};
+    GetObjectA(image1, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, 150);
+    EXPECT_EQ(bm.bmHeight, 144);
+    DeleteObject(image1);
 }
 
 }  // namespace
