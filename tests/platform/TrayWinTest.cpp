@@ -79,13 +79,6 @@ struct TrayIconTest : ::testing::Test {
     }
 };
 
-TEST_F(TrayIconTest, AddedUntilRemoved) {
-    ASSERT_TRUE(icon->Add());
-    EXPECT_TRUE(IconPresent(owner.hwnd));
-    icon->Remove();
-    EXPECT_FALSE(IconPresent(owner.hwnd));
-}
-
 TEST_F(TrayIconTest, ComesBackWhenTheTaskbarIsCreatedAgain) {
     ASSERT_TRUE(icon->Add());
     ExplorerRestarts(owner.hwnd);

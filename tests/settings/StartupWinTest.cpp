@@ -6,9 +6,7 @@
 
 #include <fstream>
 
-#include "platform/Process.h"
 #include "resources/resource.h"
-#include "settings/AppFolder.h"
 #include "settings/Startup.h"
 
 namespace {
@@ -27,14 +25,6 @@ TEST(VersionResource, FilesWithoutOneGiveNothing) {
     EXPECT_FALSE(ReadProgramVersion(plain).has_value());
     DeleteFileA(plain.c_str());
     EXPECT_FALSE(ReadProgramVersion(std::string(temp) + "veltrano-missing.exe").has_value());
-}
-
-TEST(AppFolder, RunningExeLiesInIt) {
-    const std::string folder = InitAppFolder();
-    ASSERT_GE(folder.size(), 3u);
-    EXPECT_EQ(folder.back(), '\\');
-    EXPECT_NE(folder[folder.size() - 2], '\\');
-    EXPECT_NE(GetFileAttributesA((folder + "startup_win_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES) << folder;
 }
 
 TEST(Resources, IconSizesAndPictureAreInTheExe) {
