@@ -53,6 +53,18 @@ struct HiconTraits {
     static Handle Invalid() { return nullptr; }
     static void Close(Handle h) { DestroyIcon(h); }
 };
+// Kernel objects whose failure value is NULL (mutexes, processes, threads),
+// not INVALID_HANDLE_VALUE as for files.
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { CloseHandle(h); }
+};
+struct HmenuTraits {
+    using Handle = HMENU;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DestroyMenu(h); }
+};
 template <typename T>
 struct GdiObjTraits {
     using Handle = T;
@@ -64,6 +76,8 @@ using UniqueHwnd = UniqueHandle<HwndTraits>;
 using UniqueHkey = UniqueHandle<HkeyTraits>;
 using UniqueSocket = UniqueHandle<SocketTraits>;
 using UniqueHicon = UniqueHandle<HiconTraits>;
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueHmenu = UniqueHandle<HmenuTraits>;
 template <typename T>
 using UniqueGdiObj = UniqueHandle<GdiObjTraits<T>>;
 

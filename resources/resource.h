@@ -16,3 +16,8 @@
 #define IDB_BUTTON_HIGHLIGHT 204
 #define IDB_BUTTON_HIGHLIGHTSELECT 205
 #define IDB_BUTTON_DISABLE 206
+
+// The window icon (also the notification-area icon and the exe's icon in
+// Explorer, being the only one) and the picture Image1 of the options frame.
+#define IDI_VELTRANO 1
+#define IDB_IMAGE1 310

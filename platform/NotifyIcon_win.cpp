@@ -1,0 +1,91 @@
+#include "platform/Win32NotifyIcon.h"
+
+#include "platform/UniqueHandle_win.h"
+
+// The record without the later extensions: 88 bytes in a 32-bit program.
+// Its pointers and their padding make the same fields 104 bytes in a 64-bit
+// one, and the shell knows each layout by that size; the literal 88 there
+// would cut the tip short.
+#ifdef _WIN64
+static_assert(NOTIFYICONDATAA_V1_SIZE == 104);
+#else
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88);
+#endif
+static_assert(NOTIFYICONDATAA_V1_SIZE == offsetof(NOTIFYICONDATAA, szTip) + kTrayTipSize);
+
+namespace {
+constexpr UINT kIdShow = 1, kIdExit = 2;
+}
+
+NotifyIcon::NotifyIcon(HWND owner, HICON icon, const std::string& tip) {
+    data_.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data_.hWnd = owner;
+    data_.uID = kTrayIconId;
+    data_.uFlags = kTrayIconFlags;
+    data_.uCallbackMessage = kTrayCallbackMessage;
+    data_.hIcon = icon;
+    const auto field = TrayTipField(tip);
+    std::copy(field.begin(), field.end(), data_.szTip);
+
+    // A program run as administrator does not get Explorer's broadcasts
+    // unless it lets this one through.
+    ChangeWindowMessageFilterEx(owner, TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
+}
+
+NotifyIcon::~NotifyIcon() { Remove(); }
+
+bool NotifyIcon::Add() {
+    wanted_ = true;
+    return Shell_NotifyIconA(NIM_ADD, &data_) != FALSE;
+}
+
+void NotifyIcon::Remove() {
+    if (!wanted_) return;
+    wanted_ = false;
+    Shell_NotifyIconA(NIM_DELETE, &data_);
+}
+
+bool NotifyIcon::HandleTaskbarCreated(UINT msg) {
+    if (msg != TaskbarCreatedMessage()) return false;
+    // Also reached when the first add came before there was a taskbar, as
+    // when the program starts at logon ahead of Explorer.
+    if (wanted_) Shell_NotifyIconA(NIM_ADD, &data_);
+    return true;
+}
+
+UINT NotifyIcon::TaskbarCreatedMessage() {
+    static const UINT msg = RegisterWindowMessageA("TaskbarCreated");
+    return msg;
+}
+
+TrayMenuChoice ShowTrayMenu(HWND owner) {
+    UniqueHmenu mnuTray(CreatePopupMenu());
+    if (!mnuTray) return TrayMenuChoice::None;
+    AppendMenuA(mnuTray.get(), MF_STRING, kIdShow, kMnuShowCaption.data());
+    AppendMenuA(mnuTray.get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(mnuTray.get(), MF_STRING, kIdExit, kMnuExitCaption.data());
+
+    POINT at{};
+    GetCursorPos(&at);
+    // The window must be foreground before TrackPopupMenu, or the menu does
+    // not close when the user clicks elsewhere.
+    SetForegroundWindow(owner);
+    const UINT picked = TrackPopupMenu(mnuTray.get(), TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y,
+                                       0, owner, nullptr);
+    // Makes the switch to the owner complete; without it a second right click
+    // opens a menu that closes at once.
+    PostMessageA(owner, WM_NULL, 0, 0);
+
+    switch (picked) {
+    case kIdShow: return TrayMenuChoice::Show;
+    case kIdExit: return TrayMenuChoice::Exit;
+    default: return TrayMenuChoice::None;
+    }
+}
+
+void ShowWindowInFront(HWND hwnd) {
+    // The shell lets the icon's owner take the foreground after a click on
+    // the icon, so this is not refused as a focus theft.
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    SetForegroundWindow(hwnd);
+}

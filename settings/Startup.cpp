@@ -1,0 +1,10 @@
+#include "settings/Startup.h"
+
+std::string AlreadyRunningText() {
+    return std::string(kAppTitle) + " is already running! Did you check your tray icon area?";
+}
+
+std::string BuildTitleText(const ProgramVersion& version) {
+    return version.productName + " v." + std::to_string(version.major) + "." + std::to_string(version.minor) +
+           "   (build " + std::to_string(version.revision) + ")";
+}
