@@ -34,24 +34,40 @@ private:
     HWND hwnd_;
 };
 
-class ComboIndex final : public ChooserIndex {
+class ComboList final : public ChooserList {
 public:
-    explicit ComboIndex(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+    explicit ComboList(HWND hwnd = nullptr) : hwnd_(hwnd) {}
     void Attach(HWND hwnd) { hwnd_ = hwnd; }
+    HWND Hwnd() const { return hwnd_; }
     int16_t ListIndex() const override {
         const LRESULT i = SendMessageA(hwnd_, CB_GETCURSEL, 0, 0);
         return i < 0 || i > INT16_MAX ? int16_t{-1} : static_cast<int16_t>(i);
+    }
+    void Clear() override { SendMessageA(hwnd_, CB_RESETCONTENT, 0, 0); }
+    void AddItem(const std::string& text) override {
+        SendMessageA(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    int32_t ListCount() const override {
+        const LRESULT n = SendMessageA(hwnd_, CB_GETCOUNT, 0, 0);
+        return n < 0 ? 0 : static_cast<int32_t>(n);
+    }
+    bool SetListIndex(int16_t index) override {
+        if (index < -1 || index >= ListCount()) return false;
+        SendMessageA(hwnd_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        return true;
     }
 
 private:
     HWND hwnd_;
 };
 
-class CheckBoxValue final : public CheckValue {
+class CheckBoxControl final : public CheckBox {
 public:
-    explicit CheckBoxValue(HWND hwnd = nullptr) : hwnd_(hwnd) {}
+    explicit CheckBoxControl(HWND hwnd = nullptr) : hwnd_(hwnd) {}
     void Attach(HWND hwnd) { hwnd_ = hwnd; }
+    HWND Hwnd() const { return hwnd_; }
     int Value() const override { return SendMessageA(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
+    void SetValue(int value) override { SendMessageA(hwnd_, BM_SETCHECK, value == 1 ? BST_CHECKED : BST_UNCHECKED, 0); }
 
 private:
     HWND hwnd_;

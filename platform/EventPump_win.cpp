@@ -1,10 +1,9 @@
 #include "platform/Win32EventPump.h"
 
-bool Win32EventPump::Dispatch(MSG& msg) {
-    if (dialog_ && IsDialogMessageA(dialog_, &msg)) return true;
+void Win32EventPump::Dispatch(MSG& msg) {
+    if (filter_ && filter_(msg)) return;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
-    return true;
 }
 
 void Win32EventPump::PumpPendingEvents() {

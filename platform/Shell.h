@@ -19,14 +19,3 @@ public:
 
 // The Date and Time control panel.
 inline constexpr std::string_view kDateTimeCommandLine = "rundll32.exe shell32.dll,Control_RunDLL timedate.cpl,,0";
-
-inline constexpr std::string_view kServerListFileName = "ntp_servers.txt";
-
-// The editor on the server list. No quotation marks around the path: Notepad
-// takes the whole rest of its command line as the file name, blanks included.
-inline std::string EditServerListCommandLine(std::string_view appFolder) {
-    std::string line = "notepad.exe ";
-    line += appFolder;
-    line += kServerListFileName;
-    return line;
-}

@@ -1,19 +1,21 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
+
 #include "platform/EventPump.h"
 
-// Runs what is queued for this thread, then returns. A dialog-like window
-// given here gets its keyboard navigation (Tab, access keys) as in the main loop.
+// Runs what is queued for this thread, then returns. The window that owns
+// the loop may claim messages first (access keys, Tab between controls), the
+// same in its main loop as in the waits that pump here.
 class Win32EventPump final : public EventPump {
 public:
-    explicit Win32EventPump(HWND dialog = nullptr) : dialog_(dialog) {}
-    void SetDialog(HWND dialog) { dialog_ = dialog; }
-    void PumpPendingEvents() override;
+    using Filter = std::function<bool(MSG&)>;
 
-    // The same translation for the program's main loop.
-    bool Dispatch(MSG& msg);
+    void SetFilter(Filter filter) { filter_ = std::move(filter); }
+    void PumpPendingEvents() override;
+    void Dispatch(MSG& msg);
 
 private:
-    HWND dialog_;
+    Filter filter_;
 };

@@ -6,6 +6,15 @@
 
 inline constexpr const char* kServerListFileName = "ntp_servers.txt";
 
+// The editor on the server list. No quotation marks around the path: Notepad
+// takes the whole rest of its command line as the file name, blanks included.
+inline std::string EditServerListCommandLine(std::string_view appFolder) {
+    std::string line = "notepad.exe ";
+    line += appFolder;
+    line += kServerListFileName;
+    return line;
+}
+
 // The part of text before its first NUL, or all of it. The result views text.
 std::string_view StripNull(std::string_view text);
 

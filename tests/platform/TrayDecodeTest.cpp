@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/NotifyIcon.h"
-#include "platform/Shell.h"
+#include "serverlist/ServerList.h"
 
 namespace {
 

@@ -1,0 +1,118 @@
+#pragma once
+#include <winsock2.h>
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "buttoncontrol/Command.h"
+#include "clock/AutoSync.h"
+#include "clock/SyncRun.h"
+#include "mainwindow/MainLayout.h"
+#include "mainwindow/Win32Controls.h"
+#include "platform/Shell.h"
+#include "platform/SystemClock.h"
+#include "platform/Win32EventPump.h"
+#include "platform/Win32NotifyIcon.h"
+#include "platform/Win32Registry.h"
+#include "platform/Win32SettingsStore.h"
+#include "platform/Win32Socket.h"
+#include "serverlist/ServerEntry.h"
+#include "settings/Autorun.h"
+#include "settings/Settings.h"
+
+// What the main window needs from start-up.
+struct FrmMainSetup {
+    std::string appFolder;  // ends in one backslash
+    std::string trayTip;    // the product name
+};
+
+// The program's one window: the options, the two run buttons, the clock,
+// the status line, the tool buttons, the socket, the timer and the tray icon.
+// Created once, hidden, by start-up; it lives until the program ends.
+class FrmMain {
+public:
+    static constexpr const char* kClassName = "Veltrano.frmMain";
+    static constexpr UINT_PTR kTimerTime = 1;
+
+    FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell);
+    ~FrmMain();
+    FrmMain(const FrmMain&) = delete;
+    FrmMain& operator=(const FrmMain&) = delete;
+
+    // Loads the window without showing it; Form_Load puts it into the tray.
+    bool Load();
+    HWND Hwnd() const { return hwnd_; }
+    void SetCaption(const std::string& title) { SetWindowTextA(hwnd_, title.c_str()); }
+    // Shown from the tray's minimised state: normal and in front.
+    void Show();
+    void EnableTimerTime();
+
+    ChooserList& cmbOffset() { return cmbOffset_; }
+    ChooserList& cmbServer() { return cmbServer_; }
+    ServerTable& serverTable() { return serverTable_; }
+    Settings& settings() { return *settings_; }
+    AutoSync& autoSync() { return *autoSync_; }
+    const CheckBoxControl& chkAuto() const { return chkAuto_; }
+    const CheckBoxControl& chkAutoRun() const { return chkAutoRun_; }
+
+    // The main loop's translation: access keys of the buttons, then Tab and
+    // the other dialog keys.
+    bool PreTranslate(MSG& msg);
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK CheckBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+    void CreateControls();
+    void LayOut(int dpi);
+    void ClipOverlaps(int dpi);
+    int WindowDpi() const;
+
+    void Form_Load();
+    void Form_Activate();
+    void Form_Resize(WPARAM sizeType);
+    void Form_MouseMove(LPARAM lp);
+    void Form_QueryUnload(bool windowsClosing);
+    void Form_Unload();
+    void OnCommand(int id, int code);
+    void cmdReload_Click();
+    void TrayOn();
+    void TrayOff();
+    void mnuShow_Click();
+    void mnuExit_Click();
+    LRESULT OnCtlColor(HDC dc, HWND control);
+
+    FrmMainSetup setup_;
+    SystemClock& clock_;
+    Shell& shell_;
+    HWND hwnd_ = nullptr;
+    bool windowsClosing_ = false;
+
+    ServerTable serverTable_;
+    WindowText lblInfo_, lblTime_, txtInterval_;
+    ComboList cmbServer_, cmbOffset_;
+    CheckBoxControl chkAuto_, chkAutoRun_, chkUseIP_;
+    std::array<Command, 7> buttons_;
+    Command& cmdCheckTime_;
+    Command& cmdSynchronize_;
+
+    Win32EventPump pump_;
+    Win32SettingsStore store_;
+    Win32Registry registry_;
+    std::unique_ptr<Autorun> autorun_;
+    std::unique_ptr<Settings> settings_;
+    std::unique_ptr<Win32Socket> winsock1_;
+    std::unique_ptr<SyncRun> syncRun_;
+    std::unique_ptr<AutoSync> autoSync_;
+    std::unique_ptr<NotifyIcon> trayIcon_;
+
+    HICON icon_ = nullptr;
+    HBITMAP picture_ = nullptr;
+    UniqueGdiObj<HFONT> font_, boldFont_, statusFont_;
+    HBRUSH white_ = nullptr;
+    int dpi_ = 96;
+};

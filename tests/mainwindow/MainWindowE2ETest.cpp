@@ -1,0 +1,271 @@
+// The finished program under Wine, driven from outside against the loopback
+// time servers that scripts/test.sh starts.
+#include <gtest/gtest.h>
+
+#include "LoopbackPlan.h"
+#include "ProgramDriver.h"
+
+namespace {
+
+using namespace e2e;
+
+const std::vector<std::string> kServers = {
+    std::string(loopback::kTimeService) + "|" + loopback::kTimeService + "|Live time service",
+    std::string(loopback::kNobody) + "|" + loopback::kNobody + "|Nobody listens",
+    std::string(loopback::kSilent) + "|" + loopback::kSilent + "|Never answers",
+};
+
+struct MainWindow : ::testing::Test {
+    void SetUp() override { ClearProgramRegistry(); }
+    void TearDown() override { ClearProgramRegistry(); }
+};
+
+struct Expected {
+    int id;
+    RECT r;  // left, top, width, height in pixels at 96 dpi, worked out from the twips by hand
+};
+
+TEST_F(MainWindow, OpensWithTitleReadyAndTheDesignedLayout) {
+    Program p("Veltrano e2e layout", kServers);
+    ASSERT_TRUE(p.Start());
+    ASSERT_TRUE(WaitFor([&] { return p.Visible(); }, 5000));
+    EXPECT_EQ(WindowTextOf(p.Window()), "Korvane Veltrano v.1.2   (build 44)");
+    EXPECT_EQ(p.Text(kIdLblInfo), "Ready.");
+    EXPECT_EQ(p.ItemCount(kIdCmbServer), 3);
+    EXPECT_EQ(p.ItemCount(kIdCmbOffset), 5);
+    EXPECT_EQ(p.ChosenIndex(kIdCmbOffset), 2);
+    const char* offsets[] = {"-60 mins", "-30 mins", "0 (default)", "+30 mins", "+60 mins"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(p.ItemText(kIdCmbOffset, i), offsets[i]);
+    EXPECT_EQ(p.ItemText(kIdCmbServer, 1), "127.0.0.9 (127.0.0.9)  - Nobody listens");
+    EXPECT_EQ(p.Text(kIdTxtInterval), "1");
+
+    RECT client;
+    GetClientRect(p.Window(), &client);
+    EXPECT_EQ(client.right, 594);
+    EXPECT_EQ(client.bottom, 414);
+    const Expected expected[] = {
+        {kIdOptionsFrame, {14, 0, 575, 189}},       {kIdNtpServersFrame, {404, 198, 185, 99}},
+        {kIdOperationsFrame, {14, 198, 383, 165}},  {kIdOtherSettingsFrame, {404, 302, 183, 61}},
+        {kIdLabel2, {28, 22, 45, 17}},              {kIdChkUseIP, {36, 54, 365, 17}},
+        {kIdLabel1, {54, 86, 213, 17}},             {kIdChkAuto, {34, 122, 239, 17}},
+        {kIdTxtInterval, {256, 120, 43, 24}},       {kIdLblAuto, {304, 122, 83, 13}},
+        {kIdChkAutoRun, {34, 152, 239, 13}},        {kIdImage1, {430, 40, 150, 144}},
+        {kIdCmdEdit, {432, 222, 133, 29}},          {kIdCmdReload, {432, 256, 133, 29}},
+        {kIdLabel4, {60, 238, 139, 19}},            {kIdLblTime, {222, 236, 109, 23}},
+        {kIdCmdCheckTime, {52, 292, 145, 45}},      {kIdCmdSynchronize, {222, 292, 147, 45}},
+        {kIdCmdDateTimeSettings, {432, 324, 133, 29}}, {kIdLblInfo, {14, 366, 573, 19}},
+        {kIdCmdWebsite, {498, 386, 89, 29}},        {kIdCmdHelp, {408, 386, 89, 29}},
+        {kIdCmbServer, {80, 20, 499, 24}},          {kIdCmbOffset, {256, 82, 113, 24}},
+    };
+    for (const auto& e : expected) {
+        RECT r;
+        GetWindowRect(p.Control(e.id), &r);
+        MapWindowPoints(nullptr, p.Window(), reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, e.r.left) << e.id;
+        EXPECT_EQ(r.top, e.r.top) << e.id;
+        EXPECT_EQ(r.right - r.left, e.r.right) << e.id;
+        EXPECT_EQ(r.bottom - r.top, e.r.bottom) << e.id;
+    }
+    // The clock display follows the local time once the timer runs.
+    EXPECT_TRUE(WaitFor([&] { return p.Text(kIdLblTime) != "#"; }, 3000));
+}
+
+TEST_F(MainWindow, ChecksAndSetsAgainstALiveServer) {
+    Program p("Veltrano e2e live", kServers);
+    ASSERT_TRUE(p.Start());
+    ASSERT_TRUE(WaitFor([&] { return p.Visible(); }, 5000));
+    p.Click(kIdCmdCheckTime);
+    EXPECT_TRUE(p.WaitForText(kIdLblInfo, " Local time is OK", 10000)) << p.Text(kIdLblInfo);
+
+    // With "+30 mins" the server's time is half an hour behind this clock.
+    p.Choose(kIdCmbOffset, 3);
+    EXPECT_EQ(ReadRegistryText(HKEY_CURRENT_USER, kSettingsKey, "Offset"), "30");
+    p.Click(kIdCmdCheckTime);
+    ASSERT_TRUE(p.WaitForTextPrefix(kIdLblInfo, " Local time inaccurate - difference is 180", 15000))
+        << p.Text(kIdLblInfo);
+    EXPECT_TRUE(p.Text(kIdLblInfo) == " Local time inaccurate - difference is 1800 seconds!" ||
+                p.Text(kIdLblInfo) == " Local time inaccurate - difference is 1801 seconds!")
+        << p.Text(kIdLblInfo);
+
+    // Wine refuses to move its clock by more than half a second.
+    p.Click(kIdCmdSynchronize);
+    EXPECT_TRUE(p.WaitForTextPrefix(kIdLblInfo, " Cannot set the system clock! (An error occurred) 1314:", 10000))
+        << p.Text(kIdLblInfo);
+}
+
+TEST_F(MainWindow, RefusedConnectionEndsWithNoResponse) {
+    Program p("Veltrano e2e refused", kServers);
+    ASSERT_TRUE(p.Start());
+    ASSERT_TRUE(WaitFor([&] { return p.Visible(); }, 5000));
+    p.Choose(kIdCmbServer, 1);
+    p.Click(kIdCmdCheckTime);
+    EXPECT_TRUE(p.WaitForText(kIdLblInfo, " No response received from NTP server.", 10000)) << p.Text(kIdLblInfo);
+}
+
+TEST_F(MainWindow, ReloadIsRefusedWhileARunWaits) {
+    Program p("Veltrano e2e reload", kServers);
+    ASSERT_TRUE(p.Start());
+    ASSERT_TRUE(WaitFor([&] { return p.Visible(); }, 5000));
+    p.Choose(kIdCmbServer, 2);
+    p.Click(kIdCmdCheckTime);
+    ASSERT_TRUE(p.WaitForText(kIdLblInfo, std::string(" Getting Time from ") + loopback::kSilent + " ...", 5000));
+
+    // The list on disk shrinks, but a reload must wait for the run.
+    p.WriteServerList({kServers[0]});
+    p.Click(kIdCmdReload);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = FindDialog(p.ProcessId(), "Veltrano")) != nullptr; }, 5000));
+    EXPECT_EQ(DialogText(box), "Cannot reload servers list - An update operation is in progress!");
+    SendMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(p.ItemCount(kIdCmbServer), 3);
+
+    ASSERT_TRUE(p.WaitForText(kIdLblInfo, " Timeout awaiting for a response.", 12000));
+    p.Click(kIdCmdReload);
+    EXPECT_TRUE(WaitFor([&] { return p.ItemCount(kIdCmbServer) == 1; }, 5000));
+}
+
+TEST_F(MainWindow, EveryOptionChangeIsStoredAndComesBack) {
+    {
+        Program p("Veltrano e2e settings", kServers);
+        ASSERT_TRUE(p.Start());
+        ASSERT_TRUE(WaitFor([&] { return p.Visible(); }, 5000));
+        bool found = true;
+        ReadRegistryText(HKEY_CURRENT_USER, kSettingsKey, "Interval", &found);
+        EXPECT_FALSE(found) << "start-up writes nothing";
+
+        p.Click(kIdChkUseIP);
+        EXPECT_TRUE(WaitFor([] { return ReadRegistryText(HKEY_CURRENT_USER, kSettingsKey, "UseIP") == "1"; }, 3000));
+        p.Choose(kIdCmbServer, 2);
+        EXPECT_EQ(ReadRegistryText(HKEY_CURRENT_USER, kSettingsKey, "ServerIndex"), "2");
+        p.Choose(kIdCmbOffset, 4);
+        EXPECT_EQ(ReadRegistryText(HKEY_CURRENT_USER, kSettingsKey, "Offset"), "60");
+
+        p.Click(kIdTxtInterval);
+        PressKey(VK_END);
+        PressKey(VK_BACK);
+        EXPECT_TRUE(WaitFor([] { return ReadRegistryText(HKEY_CURRENT_USER, kSettingsKey, "Interval") == ""; }, 3000));
+        PressKey('7');
+        EXPECT_TRUE(WaitFor([] { return ReadRegistryText(HKEY_CURRENT_USER, kSettingsKey, "Interval") == "7"; }, 3000));
+    }
+    Program again("Veltrano e2e settings", kServers);
+    ASSERT_TRUE(again.Start());
+    ASSERT_TRUE(WaitFor([&] { return again.Visible(); }, 5000));
+    EXPECT_TRUE(again.Checked(kIdChkUseIP));
+    EXPECT_FALSE(again.Checked(kIdChkAuto));
+    EXPECT_EQ(again.Text(kIdTxtInterval), "7");
+    EXPECT_EQ(again.ChosenIndex(kIdCmbServer), 2);
+    EXPECT_EQ(again.ChosenIndex(kIdCmbOffset), 4);
+}
+
+TEST_F(MainWindow, AutorunWritesTheRunValueAndStartsInTheTray) {
+    std::string folder;
+    {
+        Program p("Veltrano e2e autorun", kServers);
+        folder = p.Folder();
+        ASSERT_TRUE(p.Start());
+        ASSERT_TRUE(WaitFor([&] { return p.Visible(); }, 5000));
+        p.Click(kIdChkAutoRun);
+        // The folder has a blank: the command is quoted.
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                return ReadRegistryText(HKEY_LOCAL_MACHINE, kRunKey, "Dravelquin") ==
+                       "\"" + folder + "Veltrano.exe\"";
+            },
+            3000))
+            << ReadRegistryText(HKEY_LOCAL_MACHINE, kRunKey, "Dravelquin");
+    }
+    Program p("Veltrano e2e autorun", kServers);
+    ASSERT_TRUE(p.Start());
+    Sleep(1500);
+    EXPECT_FALSE(p.Visible());
+    EXPECT_TRUE(TrayIconPresent(p.Window()));
+    ASSERT_TRUE(p.ShowFromTray());
+    p.Click(kIdChkAutoRun);
+    bool found = false;
+    EXPECT_TRUE(WaitFor([&] { return ReadRegistryText(HKEY_LOCAL_MACHINE, kRunKey, "Dravelquin", &found).empty(); },
+                        3000));
+    EXPECT_TRUE(found) << "emptied, not deleted";
+}
+
+TEST_F(MainWindow, CloseBoxHidesToTheTrayAndTheIconBringsItBack) {
+    Program p("Veltrano e2e tray", kServers);
+    ASSERT_TRUE(p.Start());
+    ASSERT_TRUE(WaitFor([&] { return p.Visible(); }, 5000));
+    PostMessageA(p.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !p.Visible(); }, 5000));
+    EXPECT_TRUE(p.Running());
+    EXPECT_TRUE(TrayIconPresent(p.Window()));
+    EXPECT_EQ(ReadRegistryText(HKEY_CURRENT_USER, kSettingsKey, "Interval"), "1") << "closing saves";
+
+    ASSERT_TRUE(p.ShowFromTray());
+    EXPECT_FALSE(IsIconic(p.Window()));
+    EXPECT_EQ(GetForegroundWindow(), p.Window());
+}
+
+TEST_F(MainWindow, ExitFromTheTrayMenuAsksFirst) {
+    Program p("Veltrano e2e exit", kServers);
+    ASSERT_TRUE(p.Start());
+    ASSERT_TRUE(WaitFor([&] { return p.Visible(); }, 5000));
+    PostMessageA(p.Window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !p.Visible(); }, 5000));
+
+    for (bool confirm : {false, true}) {
+        MouseClickAt(kTrayIconPoint, true);
+        Sleep(500);
+        PressKey('E');  // "&Exit"
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (box = FindDialog(p.ProcessId(), "Veltrano")) != nullptr; }, 5000));
+        EXPECT_EQ(DialogText(box), "Do you really want to close this application?");
+        SendMessageA(box, WM_COMMAND, confirm ? IDOK : IDCANCEL, 0);
+        if (!confirm) {
+            Sleep(300);
+            EXPECT_TRUE(p.Running());
+            EXPECT_TRUE(TrayIconPresent(p.Window()));
+        }
+    }
+    HWND window = p.Window();
+    EXPECT_TRUE(p.WaitForExit(5000));
+    EXPECT_FALSE(TrayIconPresent(window));
+}
+
+TEST_F(MainWindow, SecondStartIsRefusedWithOneMessage) {
+    Program p("Veltrano e2e twice", kServers);
+    ASSERT_TRUE(p.Start());
+    PROCESS_INFORMATION second = p.StartAnother();
+    ASSERT_TRUE(second.hProcess);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = FindDialog(second.dwProcessId, "Veltrano")) != nullptr; }, 10000));
+    EXPECT_EQ(DialogText(box), "Veltrano is already running! Did you check your tray icon area?");
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "OK only";
+    SendMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitForSingleObject(second.hProcess, 5000), WAIT_OBJECT_0);
+    CloseHandle(second.hProcess);
+    CloseHandle(second.hThread);
+    EXPECT_TRUE(p.Running());
+}
+
+TEST_F(MainWindow, IconComesBackWhenTheTaskbarIsCreatedAgain) {
+    Program p("Veltrano e2e taskbar", kServers);
+    ASSERT_TRUE(p.Start());
+    ASSERT_TRUE(WaitFor([&] { return TrayIconPresent(p.Window()); }, 5000));
+    RemoveTrayIcon(p.Window());  // what an Explorer restart does to every icon
+    ASSERT_FALSE(TrayIconPresent(p.Window()));
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return TrayIconPresent(p.Window()); }, 5000));
+}
+
+TEST_F(MainWindow, LogOffSavesRemovesTheIconAndEnds) {
+    Program p("Veltrano e2e logoff", kServers);
+    ASSERT_TRUE(p.Start());
+    ASSERT_TRUE(WaitFor([&] { return p.Visible(); }, 5000));
+    HWND window = p.Window();
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 3000, &answer);
+    EXPECT_EQ(answer, TRUE);
+    EXPECT_EQ(ReadRegistryText(HKEY_CURRENT_USER, kSettingsKey, "Interval"), "1");
+    PostMessageA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_TRUE(p.WaitForExit(5000));
+    EXPECT_FALSE(TrayIconPresent(window));
+}
+
+}  // namespace

@@ -1,0 +1,259 @@
+#pragma once
+// Drives the real Veltrano.exe from outside, as a user would: a program
+// folder of its own, real mouse input, the window's controls read back
+// through messages, and the registry the program writes.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mainwindow/MainLayout.h"
+
+namespace e2e {
+
+inline constexpr const char* kTitle = "Korvane Veltrano v.1.2   (build 44)";
+inline constexpr const char* kSettingsKey = "Software\\Veltrano\\General";
+inline constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Where Wine's taskbar shows the only icon of its notification area on a
+// 1024 x 768 virtual desktop.
+inline constexpr POINT kTrayIconPoint{1013, 757};
+
+// Polls cond every 20 ms for at most timeoutMs while this thread's own
+// messages keep flowing.
+inline bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (cond()) return true;
+        if (GetTickCount() - start > timeoutMs) return false;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(20);
+    }
+}
+
+inline std::string WindowTextOf(HWND hwnd) {
+    char buf[512] = {};
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
+    return buf;
+}
+
+// A unix path as Wine sees it.
+inline std::string WinePath(std::string unixPath) {
+    for (char& c : unixPath)
+        if (c == '/') c = '\\';
+    return "Z:" + unixPath;
+}
+
+inline std::string ReadRegistryText(HKEY root, const char* key, const char* value, bool* found = nullptr) {
+    char buf[1024] = {};
+    DWORD size = sizeof buf, type = 0;
+    HKEY k;
+    bool ok = false;
+    if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &k) == ERROR_SUCCESS) {
+        ok = RegQueryValueExA(k, value, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) == ERROR_SUCCESS &&
+             type == REG_SZ;
+        RegCloseKey(k);
+    }
+    if (found) *found = ok;
+    return ok ? std::string(buf) : std::string();
+}
+
+inline void ClearProgramRegistry() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Veltrano");
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &k) == ERROR_SUCCESS) {
+        RegDeleteValueA(k, "Dravelquin");
+        RegCloseKey(k);
+    }
+}
+
+// The program's icon, asked of the shell: a change is accepted only for an
+// icon it holds.
+inline bool TrayIconPresent(HWND owner) {
+    NOTIFYICONDATAA probe{};
+    probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    probe.hWnd = owner;
+    probe.uID = 1;
+    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+inline void RemoveTrayIcon(HWND owner) {
+    NOTIFYICONDATAA d{};
+    d.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    d.hWnd = owner;
+    d.uID = 1;
+    Shell_NotifyIconA(NIM_DELETE, &d);
+}
+
+inline void MouseClickAt(POINT p, bool right = false) {
+    SetCursorPos(p.x, p.y);
+    Sleep(50);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    SendInput(1, &in[0], sizeof(INPUT));
+    Sleep(30);
+    SendInput(1, &in[1], sizeof(INPUT));
+}
+
+inline void PressKey(WORD vk) {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+// A top-level dialog box of the given process with this title, if one shows.
+inline HWND FindDialog(DWORD processId, const char* title) {
+    struct Search {
+        DWORD pid;
+        const char* title;
+        HWND found;
+    } s{processId, title, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            char cls[16] = {};
+            GetClassNameA(h, cls, sizeof cls);
+            if (pid == s->pid && IsWindowVisible(h) && lstrcmpA(cls, "#32770") == 0 && WindowTextOf(h) == s->title) {
+                s->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// The text of a message box: its one static control that is not the icon.
+inline std::string DialogText(HWND dialog) {
+    std::string text;
+    EnumChildWindows(
+        dialog,
+        [](HWND h, LPARAM lp) -> BOOL {
+            char cls[16] = {};
+            GetClassNameA(h, cls, sizeof cls);
+            const std::string t = WindowTextOf(h);
+            if (lstrcmpiA(cls, "Static") == 0 && !t.empty()) *reinterpret_cast<std::string*>(lp) = t;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+// One copy of the program in a folder of its own, with its own server list.
+class Program {
+public:
+    explicit Program(const std::string& folderName, const std::vector<std::string>& serverLines) {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        folder_ = std::string(temp) + folderName + "\\";
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        CopyFileA(WinePath(VELTRANO_EXE).c_str(), (folder_ + "Veltrano.exe").c_str(), FALSE);
+        WriteServerList(serverLines);
+    }
+
+    void WriteServerList(const std::vector<std::string>& lines) const {
+        std::string list;
+        for (const auto& l : lines) list += l + "\r\n";
+        HANDLE f = CreateFileA((folder_ + "ntp_servers.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written;
+        WriteFile(f, list.data(), static_cast<DWORD>(list.size()), &written, nullptr);
+        CloseHandle(f);
+    }
+    ~Program() { Kill(); }
+
+    const std::string& Folder() const { return folder_; }
+
+    // Starts the exe; true once its window exists.
+    bool Start() {
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        std::string cmd = "\"" + folder_ + "Veltrano.exe\"";
+        if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &si, &pi))
+            return false;
+        CloseHandle(pi.hThread);
+        process_ = pi.hProcess;
+        pid_ = pi.dwProcessId;
+        return WaitFor([&] { return (hwnd_ = FindWindowA("Veltrano.frmMain", kTitle)) != nullptr; }, 15000);
+    }
+    // A second start from the same folder; returns its process.
+    PROCESS_INFORMATION StartAnother() {
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        std::string cmd = "\"" + folder_ + "Veltrano.exe\"";
+        CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &si, &pi);
+        return pi;
+    }
+    bool Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+    bool WaitForExit(DWORD ms) const { return process_ && WaitForSingleObject(process_, ms) == WAIT_OBJECT_0; }
+    void Kill() {
+        if (!process_) return;
+        if (hwnd_) RemoveTrayIcon(hwnd_);
+        TerminateProcess(process_, 0);
+        WaitForSingleObject(process_, 5000);
+        CloseHandle(process_);
+        process_ = nullptr;
+        hwnd_ = nullptr;
+    }
+
+    HWND Window() const { return hwnd_; }
+    DWORD ProcessId() const { return pid_; }
+    HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
+    std::string Text(int id) const { return WindowTextOf(Control(id)); }
+    bool WaitForText(int id, const std::string& text, DWORD ms) const {
+        return WaitFor([&] { return Text(id) == text; }, ms);
+    }
+    bool WaitForTextPrefix(int id, const std::string& prefix, DWORD ms) const {
+        return WaitFor([&] { return Text(id).rfind(prefix, 0) == 0; }, ms);
+    }
+    bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
+
+    // A real click in the middle of a control.
+    void Click(int id) const {
+        SetForegroundWindow(hwnd_);
+        RECT r;
+        GetWindowRect(Control(id), &r);
+        MouseClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    }
+    // Picks a chooser item as the mouse would, with the notification that follows.
+    void Choose(int comboId, int index) const {
+        HWND combo = Control(comboId);
+        SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+    }
+    int ChosenIndex(int comboId) const { return static_cast<int>(SendMessageA(Control(comboId), CB_GETCURSEL, 0, 0)); }
+    int ItemCount(int comboId) const { return static_cast<int>(SendMessageA(Control(comboId), CB_GETCOUNT, 0, 0)); }
+    std::string ItemText(int comboId, int index) const {
+        // Across processes Wine hands the text over as UTF-16, whichever call asked.
+        wchar_t wide[512] = {};
+        SendMessageW(Control(comboId), CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(wide));
+        char buf[512] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, buf, sizeof buf, nullptr, nullptr);
+        return buf;
+    }
+    bool Checked(int id) const { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+    // Shows the window from the tray as the user would at first: a click on
+    // the icon.
+    bool ShowFromTray() const {
+        MouseClickAt(kTrayIconPoint);
+        return WaitFor([&] { return Visible(); }, 5000);
+    }
+
+private:
+    std::string folder_;
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+    HWND hwnd_ = nullptr;
+};
+
+}  // namespace e2e
