@@ -90,6 +90,7 @@ private:
     SystemClock& clock_;
     Shell& shell_;
     HWND hwnd_ = nullptr;
+    HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
     bool windowsClosing_ = false;
 
     ServerTable serverTable_;

@@ -283,8 +283,16 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         Form_MouseMove(lp);
         return 0;
     case WM_ACTIVATE:
-        if (LOWORD(wp) != WA_INACTIVE) Form_Activate();
-        break;
+        // As a dialog does: the focus leaves with the window and comes back
+        // to the same control, the first one when the window opens.
+        if (LOWORD(wp) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+            return 0;
+        }
+        Form_Activate();
+        if (!IsIconic(hwnd_)) SetFocus(lastFocus_ ? lastFocus_ : chkAuto_.Hwnd());
+        return 0;
     case WM_SIZE:
         Form_Resize(wp);
         return 0;

@@ -182,7 +182,9 @@ public:
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
         pid_ = pi.dwProcessId;
-        return WaitFor([&] { return (hwnd_ = FindWindowA("Veltrano.frmMain", kTitle)) != nullptr; }, 15000);
+        if (!WaitFor([&] { return (hwnd_ = FindWindowA("Veltrano.frmMain", kTitle)) != nullptr; }, 15000)) return false;
+        Settle();
+        return true;
     }
     // A second start from the same folder; returns its process.
     PROCESS_INFORMATION StartAnother() {
@@ -192,6 +194,11 @@ public:
         std::string cmd = "\"" + folder_ + "Veltrano.exe\"";
         CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &si, &pi);
         return pi;
+    }
+    // Until the program has handled what is queued for it.
+    void Settle() const {
+        WaitForInputIdle(process_, 3000);
+        Sleep(100);
     }
     bool Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
     bool WaitForExit(DWORD ms) const { return process_ && WaitForSingleObject(process_, ms) == WAIT_OBJECT_0; }
@@ -217,12 +224,40 @@ public:
     }
     bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
 
-    // A real click in the middle of a control.
+    // A left click in the middle of a control: the pointer goes there, so
+    // that the buttons' own polling agrees, and the mouse messages follow in
+    // order. Posted rather than sent through the input queue, where the
+    // activation of the window could overtake them.
     void Click(int id) const {
-        SetForegroundWindow(hwnd_);
+        HWND control = Control(id);
         RECT r;
-        GetWindowRect(Control(id), &r);
-        MouseClickAt({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+        GetClientRect(control, &r);
+        const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+        POINT screen{r.right / 2, r.bottom / 2};
+        ClientToScreen(control, &screen);
+        SetCursorPos(screen.x, screen.y);
+        PostMessageA(control, WM_MOUSEMOVE, 0, at);
+        PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageA(control, WM_LBUTTONUP, 0, at);
+        Settle();
+    }
+    // Alt with an access key, as the keyboard delivers it to the focused window.
+    void PressAccessKey(char key) const {
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &gui);
+        PostMessageA(gui.hwndFocus ? gui.hwndFocus : hwnd_, WM_SYSCHAR, static_cast<WPARAM>(key), 1 | (1 << 29));
+        Settle();
+    }
+    // Keys into a text box, each as the keyboard would deliver it to the focus.
+    void KeyDown(int id, WORD vk) const {
+        PostMessageA(Control(id), WM_KEYDOWN, vk, 1);
+        PostMessageA(Control(id), WM_KEYUP, vk, 1u | (1u << 30) | (1u << 31));
+        Settle();
+    }
+    void TypeChar(int id, char c) const {
+        PostMessageA(Control(id), WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1);
+        Settle();
     }
     // Picks a chooser item as the mouse would, with the notification that follows.
     void Choose(int comboId, int index) const {
@@ -246,7 +281,10 @@ public:
     // the icon.
     bool ShowFromTray() const {
         MouseClickAt(kTrayIconPoint);
-        return WaitFor([&] { return Visible(); }, 5000);
+        const bool shown =
+            WaitFor([&] { return Visible() && !IsIconic(hwnd_) && GetForegroundWindow() == hwnd_; }, 5000);
+        Settle();
+        return shown;
     }
 
 private:
