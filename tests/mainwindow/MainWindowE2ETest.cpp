@@ -199,6 +199,25 @@ TEST_F(MainWindow, AutorunWritesTheRunValueAndStartsInTheTray) {
     EXPECT_TRUE(found) << "emptied, not deleted";
 }
 
+TEST_F(MainWindow, AutomaticSynchronisationSetsTheClockOnceAtStart) {
+    HKEY k;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr),
+              ERROR_SUCCESS);
+    for (auto [name, value] : {std::pair{"Auto", "1"}, std::pair{"Offset", "30"}, std::pair{"Interval", "15"}})
+        RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), static_cast<DWORD>(strlen(value) + 1));
+    RegCloseKey(k);
+
+    Program p("Veltrano e2e auto", kServers);
+    ASSERT_TRUE(p.Start());
+    // Half an hour is more than Wine lets a program move its clock.
+    EXPECT_TRUE(p.WaitForTextPrefix(kIdLblInfo, " Cannot set the system clock! (An error occurred) 1314:", 10000))
+        << p.Text(kIdLblInfo);
+    EXPECT_TRUE(p.Checked(kIdChkAuto));
+    // A setting run, failed or not, restarts the interval: no second run follows at once.
+    Sleep(1500);
+    EXPECT_EQ(p.Text(kIdLblInfo).rfind(" Cannot set the system clock!", 0), 0u);
+}
+
 TEST_F(MainWindow, CloseBoxHidesToTheTrayAndTheIconBringsItBack) {
     Program p("Veltrano e2e tray", kServers);
     ASSERT_TRUE(p.Start());
