@@ -24,132 +24,79 @@ struct Rig {
     }
 };
 
-enum class Ev { Move, LeftDown, RightDown, LeftUp, RightUp, MiddleUp, GotFocus, LostFocus, AccessKey, Tick, TickOverSelf, TickOverContainer };
+// The events, as the host delivers them.
+using Event = void (*)(Rig&);
+template <WindowRef under>
+void Tick(Rig& r) { r.host.under = under, r.button.TmrMouseTick(); }
+constexpr Event Move = [](Rig& r) { r.button.MouseMove(); };
+constexpr Event LeftDown = [](Rig& r) { r.button.MouseDown(kLeftButton, 0, 5, 5); };
+constexpr Event RightDown = [](Rig& r) { r.button.MouseDown(kRightButton, 0, 5, 5); };
+constexpr Event LeftUp = [](Rig& r) { r.button.MouseUp(kLeftButton, 0, 5, 5); };
+constexpr Event RightUp = [](Rig& r) { r.button.MouseUp(kRightButton, 0, 5, 5); };
+constexpr Event GotFocus = [](Rig& r) { r.button.GotFocus(); };
+constexpr Event LostFocus = [](Rig& r) { r.button.LostFocus(); };
+constexpr Event AccessKey = [](Rig& r) { r.button.AccessKeyPress(); };
+constexpr Event Repaint = [](Rig& r) { r.button.Repaint(); };
+constexpr Event TickElsewhere = Tick<FakeCommandHost::kElsewhere>, TickOverSelf = Tick<FakeCommandHost::kSelf>,
+                TickOverContainer = Tick<FakeCommandHost::kContainer>;
 
-void Fire(Rig& r, Ev e) {
-    switch (e) {
-    case Ev::Move: r.button.MouseMove(); break;
-    case Ev::LeftDown: r.button.MouseDown(kLeftButton, 0, 5, 5); break;
-    case Ev::RightDown: r.button.MouseDown(kRightButton, 0, 5, 5); break;
-    case Ev::LeftUp: r.button.MouseUp(kLeftButton, 0, 5, 5); break;
-    case Ev::RightUp: r.button.MouseUp(kRightButton, 0, 5, 5); break;
-    case Ev::MiddleUp: r.button.MouseUp(kMiddleButton, 0, 5, 5); break;
-    case Ev::GotFocus: r.button.GotFocus(); break;
-    case Ev::LostFocus: r.button.LostFocus(); break;
-    case Ev::AccessKey: r.button.AccessKeyPress(); break;
-    case Ev::Tick: r.host.under = FakeCommandHost::kElsewhere; r.button.TmrMouseTick(); break;
-    case Ev::TickOverSelf: r.host.under = FakeCommandHost::kSelf; r.button.TmrMouseTick(); break;
-    case Ev::TickOverContainer: r.host.under = FakeCommandHost::kContainer; r.button.TmrMouseTick(); break;
-    }
-}
-
-TEST(CommandStates, EveryTransitionOfAnEnabledButton) {
-    struct Case {
-        int from;
-        Ev event;
-        int to;
-        std::vector<P> drawn;
-        int clicks;
-    } cases[] = {
-        {1, Ev::Move, 2, {P::HighLight}, 0},
-        {3, Ev::Move, 4, {P::HighLightSelect}, 0},
-        {2, Ev::Move, 2, {}, 0},
-        {4, Ev::Move, 4, {}, 0},
-        {1, Ev::LeftDown, 1, {P::Pressed}, 0},
-        {3, Ev::LeftDown, 3, {P::Pressed}, 0},
-        {2, Ev::RightDown, 2, {}, 0},
-        {2, Ev::LeftUp, 2, {P::Normal}, 1},
-        {4, Ev::LeftUp, 4, {P::HighLightSelect}, 1},
-        {1, Ev::LeftUp, 1, {}, 1},
-        {3, Ev::LeftUp, 3, {}, 0},
-        {3, Ev::RightUp, 3, {}, 0},
-        {1, Ev::RightUp, 1, {}, 1},
-        {2, Ev::MiddleUp, 2, {}, 1},
-        {4, Ev::RightUp, 4, {}, 1},
-        {1, Ev::GotFocus, 3, {P::Selected}, 0},
-        {4, Ev::GotFocus, 3, {P::Selected}, 0},
-        {2, Ev::GotFocus, 4, {P::Pressed}, 0},
-        {3, Ev::LostFocus, 1, {P::Normal}, 0},
-        {4, Ev::LostFocus, 1, {P::Normal}, 0},
-        {1, Ev::LostFocus, 1, {}, 0},
-        {1, Ev::AccessKey, 4, {P::Pressed, P::HighLightSelect}, 1},
-        {3, Ev::AccessKey, 4, {P::Pressed, P::HighLightSelect}, 1},
-        {2, Ev::Tick, 1, {P::Normal}, 0},
-        {4, Ev::Tick, 3, {P::Selected}, 0},
-        {4, Ev::TickOverContainer, 3, {P::Selected}, 0},
-        {2, Ev::TickOverSelf, 2, {}, 0},
-        {1, Ev::Tick, 1, {}, 0},
-        {3, Ev::Tick, 3, {}, 0},
+TEST(CommandStates, Transitions) {
+    struct Case { int from; Event event; int to; std::vector<P> drawn; int clicks; } cases[] = {
+        {1, Move, 2, {P::HighLight}, 0},         {3, Move, 4, {P::HighLightSelect}, 0},
+        {2, Move, 2, {}, 0},                     {1, LeftDown, 1, {P::Pressed}, 0},
+        {2, RightDown, 2, {}, 0},                {2, LeftUp, 2, {P::Normal}, 1},
+        {4, LeftUp, 4, {P::HighLightSelect}, 1}, {1, LeftUp, 1, {}, 1},
+        {3, LeftUp, 3, {}, 0},                   {3, RightUp, 3, {}, 0},
+        {2, RightUp, 2, {}, 1},                  {1, GotFocus, 3, {P::Selected}, 0},
+        {2, GotFocus, 4, {P::Pressed}, 0},       {3, LostFocus, 1, {P::Normal}, 0},
+        {1, LostFocus, 1, {}, 0},                {1, AccessKey, 4, {P::Pressed, P::HighLightSelect}, 1},
+        {2, TickElsewhere, 1, {P::Normal}, 0},   {4, TickElsewhere, 3, {P::Selected}, 0},
+        {3, TickElsewhere, 3, {}, 0},            {2, TickOverContainer, 1, {P::Normal}, 0},
+        {2, TickOverSelf, 2, {}, 0},
+        // A disabled button ignores pointer, focus and access key.
+        {0, Move, 0, {}, 0},     {0, LeftDown, 0, {}, 0},  {0, LeftUp, 0, {}, 0},  {0, GotFocus, 0, {}, 0},
+        {0, LostFocus, 0, {}, 0}, {0, AccessKey, 0, {}, 0}, {0, TickElsewhere, 0, {}, 0},
+        // A repaint draws the resting face, with focus lines in states 3 and 4 and grey text when disabled.
+        {0, Repaint, 0, {P::Disable}, 0}, {1, Repaint, 1, {P::Normal}, 0}, {2, Repaint, 2, {P::Normal}, 0},
+        {3, Repaint, 3, {P::Normal}, 0},  {4, Repaint, 4, {P::Normal}, 0},
     };
     for (const auto& c : cases) {
         Rig r(c.from);
-        Fire(r, c.event);
-        const std::string where = "from " + std::to_string(c.from) + " event " + std::to_string(int(c.event));
-        EXPECT_EQ(r.button.ButtonState(), c.to) << where;
-        EXPECT_EQ(r.host.Pictures(), c.drawn) << where;
-        EXPECT_EQ(r.host.clicks, c.clicks) << where;
+        c.event(r);
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
+        EXPECT_EQ(r.button.ButtonState(), c.to);
+        EXPECT_EQ(r.host.pictures, c.drawn);
+        EXPECT_EQ(r.host.clicks, c.clicks);
+        EXPECT_EQ(r.button.MousePressed(), c.event == LeftDown && c.from != 0);
+        for (const auto& face : r.host.faces) {
+            EXPECT_EQ(face.focusLines, c.to >= 3);
+            EXPECT_EQ(face.textColour, c.to == 0 ? 0xC0C0C0u : 0u);
+        }
     }
-}
-
-TEST(CommandStates, DisabledButtonIgnoresPointerFocusAndAccessKey) {
-    for (Ev e : {Ev::Move, Ev::LeftDown, Ev::LeftUp, Ev::RightUp, Ev::GotFocus, Ev::LostFocus, Ev::AccessKey, Ev::Tick,
-                 Ev::TickOverSelf}) {
-        Rig r(0);
-        Fire(r, e);
-        EXPECT_EQ(r.button.ButtonState(), 0) << int(e);
-        EXPECT_TRUE(r.host.faces.empty()) << int(e);
-        EXPECT_EQ(r.host.clicks, 0) << int(e);
-        EXPECT_FALSE(r.button.MousePressed());
-    }
-}
-
-TEST(CommandStates, ClickOnAnUnfocusedButtonThenLeaving) {
-    Rig r(1);
-    Fire(r, Ev::Move);
-    Fire(r, Ev::GotFocus);  // the host moves the focus before delivering the press
-    Fire(r, Ev::LeftDown);
-    EXPECT_TRUE(r.button.MousePressed());
-    Fire(r, Ev::LeftUp);
-    EXPECT_EQ(r.host.clicks, 1);
-    Fire(r, Ev::Tick);
-    Fire(r, Ev::LostFocus);
-    EXPECT_EQ(r.host.Pictures(),
-              (std::vector<P>{P::HighLight, P::Pressed, P::Pressed, P::HighLightSelect, P::Selected, P::Normal}));
-    EXPECT_EQ(r.button.ButtonState(), 1);
-    EXPECT_FALSE(r.button.MousePressed());
 }
 
 TEST(CommandStates, ReleaseAfterThePollSawThePointerLeaveIsNoClick) {
-    Rig r(2);
-    Fire(r, Ev::GotFocus);
-    Fire(r, Ev::LeftDown);
-    Fire(r, Ev::Tick);
+    Rig r(4);
+    LeftDown(r);
+    EXPECT_TRUE(r.button.MousePressed());
+    TickElsewhere(r);
+    Move(r);  // back over the button while still holding: nothing
     EXPECT_EQ(r.button.ButtonState(), 3);
-    Fire(r, Ev::Move);  // back over the button while still holding: nothing
-    EXPECT_EQ(r.button.ButtonState(), 3);
-    Fire(r, Ev::LeftUp);
+    LeftUp(r);
     EXPECT_EQ(r.host.clicks, 0);
     EXPECT_FALSE(r.button.MousePressed());
-    // Afterwards the pointer over it lights it again.
-    Fire(r, Ev::Move);
+    Move(r);  // afterwards the pointer over it lights it again
     EXPECT_EQ(r.button.ButtonState(), 4);
 }
 
-TEST(CommandStates, ReleaseBeforeTheNextTickStillClicks) {
-    Rig r(2);
-    Fire(r, Ev::GotFocus);
-    Fire(r, Ev::LeftDown);
-    r.host.under = FakeCommandHost::kElsewhere;  // pointer gone, no tick yet
-    Fire(r, Ev::LeftUp);
-    EXPECT_EQ(r.host.clicks, 1);
-}
-
-TEST(CommandStates, BeforeInitializeNoPollRunsAndInitializeDrawsNothing) {
+TEST(CommandStates, CreationDrawsNormalAndInitializeOnlyStartsThePoll) {
     FakeCommandHost host;
     CommandLogic button(host);
+    EXPECT_EQ(button.ButtonState(), 0);
     button.Create();
-    EXPECT_TRUE(host.timerStarts.empty());
+    EXPECT_EQ(host.pictures, std::vector<P>{P::Normal});
     button.GotFocus();
+    EXPECT_TRUE(host.timerStarts.empty());
     host.Forget();
     button.Initialize();
     EXPECT_EQ(button.ButtonState(), 1);
@@ -157,41 +104,15 @@ TEST(CommandStates, BeforeInitializeNoPollRunsAndInitializeDrawsNothing) {
     EXPECT_EQ(host.timerStarts, std::vector<int>{100});
 }
 
-TEST(CommandStates, CreationDrawsTheNormalFaceEnabled) {
-    FakeCommandHost host;
-    CommandLogic button(host);
-    EXPECT_EQ(button.ButtonState(), 0);
-    button.Create();
-    EXPECT_EQ(button.ButtonState(), 1);
-    EXPECT_EQ(button.Caption(), "Command");
-    EXPECT_EQ(host.Pictures(), std::vector<P>{P::Normal});
-    EXPECT_EQ(host.notices, std::vector<std::string>{"Enabled"});
-}
-
 TEST(CommandDrawing, GradientDirectionFollowsTheStateAndIsKeptIn0And4) {
-    Rig viaHover(2);
-    EXPECT_TRUE(viaHover.button.InvertGradient());
-    Fire(viaHover, Ev::GotFocus);  // 2 -> 4 keeps the hover's inversion
+    Rig viaHover(2), viaFocus(3);
+    GotFocus(viaHover);  // 2 -> 4 keeps the hover's inversion
+    Move(viaFocus);      // 3 -> 4 keeps the focus's plain direction
     EXPECT_TRUE(viaHover.host.faces.back().invertGradient);
-    viaHover.button.SetEnabled(false);  // state 0 keeps it too
-    EXPECT_EQ(viaHover.host.faces.back().picture, P::Disable);
-    EXPECT_TRUE(viaHover.host.faces.back().invertGradient);
-
-    Rig viaFocus(3);
-    EXPECT_FALSE(viaFocus.button.InvertGradient());
-    Fire(viaFocus, Ev::Move);  // 3 -> 4
     EXPECT_FALSE(viaFocus.host.faces.back().invertGradient);
-}
-
-TEST(CommandDrawing, FocusLinesOnlyInStates3And4AndGreyTextWhenDisabled) {
-    for (int s : {0, 1, 2, 3, 4}) {
-        Rig r(s);
-        r.button.Repaint();
-        ASSERT_EQ(r.host.faces.size(), 1u);
-        EXPECT_EQ(r.host.faces[0].focusLines, s >= 3) << s;
-        EXPECT_EQ(r.host.faces[0].textColour, s == 0 ? 0xC0C0C0u : 0u) << s;
-        EXPECT_EQ(r.host.faces[0].picture, s == 0 ? P::Disable : P::Normal) << s;
-    }
+    viaHover.button.SetEnabled(false);  // state 0 keeps it too
+    EXPECT_EQ(viaHover.host.pictures.back(), P::Disable);
+    EXPECT_TRUE(viaHover.host.faces.back().invertGradient);
 }
 
 TEST(CommandDrawing, AccessKeyListFollowsTheCaption) {
@@ -210,23 +131,6 @@ TEST(CommandDrawing, AccessKeyListFollowsTheCaption) {
     EXPECT_FALSE(r.button.HasAccessKey('p'));
     r.button.SetEnabled(true);
     EXPECT_EQ(r.button.AccessKeys(), "P");
-}
-
-TEST(CommandProperties, VisibleMapsOntoTheBackground) {
-    Rig r(3);
-    EXPECT_EQ(r.button.Visible(), 255);
-    EXPECT_EQ(r.host.Pictures(), std::vector<P>{P::Normal}) << "reading redraws the resting face";
-    EXPECT_TRUE(r.host.faces[0].focusLines);
-    r.host.Forget();
-    r.button.SetVisible(0);
-    EXPECT_FALSE(r.host.opaque);
-    EXPECT_TRUE(r.host.faces.empty());
-    EXPECT_EQ(r.button.Visible(), 0);
-    EXPECT_TRUE(r.host.faces.empty());
-    r.button.SetVisible(7);
-    EXPECT_TRUE(r.host.opaque);
-    EXPECT_EQ(r.host.faces.size(), 1u);
-    EXPECT_EQ(r.host.notices, (std::vector<std::string>{"Visible", "Visible"}));
 }
 
 }  // namespace

@@ -7,45 +7,30 @@ namespace {
 
 const FontDescription kFormFont{"MS Sans Serif", 8.25, 400, false, false, false};
 
-std::vector<std::string> Names(const PropertyBag& bag) {
-    std::vector<std::string> n;
-    for (const auto& e : bag.Entries()) n.push_back(e.first);
-    return n;
-}
-
-TEST(CommandProperties, MainWindowButtonStoresOnlyCaptionAndFont) {
+TEST(CommandProperties, OnlyWhatDiffersIsStoredAndCommandReadsBackAsCommand1) {
     FakeCommandHost host;
-    CommandLogic button(host);
-    button.Create();
-    button.SetCaption("&Check Time");
-    PropertyBag bag;
-    button.WriteProperties(bag, kFormFont);
-    EXPECT_EQ(Names(bag), (std::vector<std::string>{"Caption", "Font"}));
-    EXPECT_EQ(button.FirstRun(), 1);
-
-    FakeCommandHost host2;
-    CommandLogic loaded(host2);
-    loaded.Create();
-    loaded.ReadProperties(bag, kFormFont);
-    EXPECT_EQ(loaded.Caption(), "&Check Time");
-    EXPECT_EQ(loaded.Font(), CommandLogic::DefaultFont());
-    EXPECT_TRUE(loaded.EnabledField());
-    EXPECT_TRUE(host2.opaque);
-    EXPECT_EQ(host2.faces.back().picture, FramePicture::Normal);
-}
-
-TEST(CommandProperties, CaptionCommandIsNotStoredAndReadsBackAsCommand1) {
-    FakeCommandHost host;
-    CommandLogic button(host);
+    CommandLogic button(host), loaded(host);
     button.Create();
     PropertyBag bag;
     button.WriteProperties(bag, CommandLogic::DefaultFont());
     EXPECT_TRUE(bag.Entries().empty());
-    CommandLogic loaded(host);
-    loaded.ReadProperties(bag, CommandLogic::DefaultFont());
+    loaded.ReadProperties(bag, kFormFont);
     EXPECT_EQ(loaded.Caption(), "Command1");
+    EXPECT_TRUE(loaded.EnabledField());
     EXPECT_EQ(loaded.FirstRun(), 1);
-    EXPECT_EQ(loaded.BackgroundOpaque(), true);
+    EXPECT_TRUE(host.opaque);
+    EXPECT_EQ(host.faces.back().picture, FramePicture::Normal);
+
+    button.SetCaption("&Check Time");
+    button.WriteProperties(bag, kFormFont);  // the form's font differs from the button's
+    ASSERT_EQ(bag.Entries().size(), 2u);
+    EXPECT_EQ(bag.Entries()[0].first + "," + bag.Entries()[1].first, "Caption,Font");
+    loaded.ReadProperties(bag, kFormFont);
+    EXPECT_EQ(loaded.Caption(), "&Check Time");
+    EXPECT_EQ(loaded.Font(), CommandLogic::DefaultFont());
+    button.SetCaption("Command");  // writing the default over the earlier value removes it
+    button.WriteProperties(bag, kFormFont);
+    EXPECT_FALSE(bag.Contains("caption"));
 }
 
 TEST(CommandProperties, StoredFontChangesOnlyTheName) {
@@ -58,50 +43,27 @@ TEST(CommandProperties, StoredFontChangesOnlyTheName) {
     EXPECT_EQ(host.faces.back().font.name, "Tahoma");
 }
 
-TEST(CommandProperties, NamesIgnoreCaseAndStoredValuesApply) {
+TEST(CommandProperties, StoredValuesApplyWhateverTheCaseAndFirstRunTurnsEnabledOn) {
     PropertyBag bag;
     bag.WriteProperty("ENABLED", int32_t{0}, int32_t{-1});
     bag.WriteProperty("caption", std::string("&Help"), std::string("Command"));
-    bag.WriteProperty("FontColour", int32_t{0x0000FF}, int32_t{0});
     bag.WriteProperty("visible", int32_t{0}, int32_t{1});
     FakeCommandHost host;
-    CommandLogic button(host);
-    button.ReadProperties(bag, kFormFont);
-    EXPECT_EQ(button.Caption(), "&Help");
-    EXPECT_FALSE(button.EnabledField());
-    EXPECT_EQ(button.ButtonState(), 0);
-    EXPECT_EQ(button.TextColour(), 0xC0C0C0u) << "the repaint after reading sets the state's colour";
+    CommandLogic settled(host);
+    settled.ReadProperties(bag, kFormFont);
+    EXPECT_EQ(settled.Caption(), "&Help");
+    EXPECT_EQ(settled.ButtonState(), 0);
     EXPECT_FALSE(host.opaque);
-    EXPECT_EQ(button.Visible(), 0);
-}
+    EXPECT_FALSE(settled.Enabled()) << "once settled, a stored False stays False";
 
-TEST(CommandProperties, FirstReadOfEnabledTurnsANeverSavedButtonOn) {
-    PropertyBag bag;
-    bag.WriteProperty("Enabled", int32_t{0}, int32_t{-1});
+    // A control that was never saved has FirstRun 0: the first read of Enabled turns it on.
     bag.WriteProperty("FirstRun", int32_t{0}, int32_t{1});
-    FakeCommandHost host;
-    CommandLogic button(host);
-    button.ReadProperties(bag, kFormFont);
-    EXPECT_FALSE(button.EnabledField());
-    EXPECT_EQ(button.FirstRun(), 0);
-    EXPECT_TRUE(button.Enabled());
-    EXPECT_TRUE(button.EnabledField());
-    EXPECT_EQ(button.FirstRun(), 1);
-
-    // Once settled, a stored False stays False.
-    PropertyBag settled;
-    settled.WriteProperty("Enabled", int32_t{0}, int32_t{-1});
-    CommandLogic other(host);
-    other.ReadProperties(settled, kFormFont);
-    EXPECT_FALSE(other.Enabled());
-}
-
-TEST(CommandProperties, WritingADefaultOverAnEarlierValueRemovesIt) {
-    PropertyBag bag;
-    bag.WriteProperty("Caption", std::string("&Go"), std::string("Command"));
-    bag.WriteProperty("caption", std::string("Command"), std::string("Command"));
-    EXPECT_FALSE(bag.Contains("Caption"));
-    EXPECT_EQ(PropertyText(bag.ReadProperty("Caption", std::string("Command1"))), "Command1");
+    CommandLogic placed(host);
+    placed.ReadProperties(bag, kFormFont);
+    EXPECT_FALSE(placed.EnabledField());
+    EXPECT_EQ(placed.FirstRun(), 0);
+    EXPECT_TRUE(placed.Enabled());
+    EXPECT_EQ(placed.FirstRun(), 1);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "platform/Registry.h"
@@ -22,22 +21,16 @@ public:
         writes.push_back(key + "=" + text);
         return true;
     }
-    void Put(const std::string& key, const std::string& text) { values["Veltrano/General/" + key] = text; }
     std::map<std::string, std::string> values;
     std::vector<std::string> writes;
 };
 
+// Hands each value's data to onStore.
 class FakeRegistry final : public Registry {
 public:
-    struct Call {
-        std::string keyPath, valueName, data;
-        RegistryValueType type;
-    };
-    void StoreRegistryValue(const std::string& keyPath, const std::string& valueName, const std::string& data,
-                            RegistryValueType type) override {
-        calls.push_back({keyPath, valueName, data, type});
-        if (onStore) onStore();
+    void StoreRegistryValue(const std::string&, const std::string&, const std::string& data,
+                            RegistryValueType) override {
+        if (onStore) onStore(data);
     }
-    std::vector<Call> calls;
-    std::function<void()> onStore;
+    std::function<void(const std::string&)> onStore;
 };

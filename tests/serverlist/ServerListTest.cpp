@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "fakes/FakeControls.h"
+#include "serverlist/ServerChooser.h"
 #include "serverlist/ServerList.h"
 
 namespace {
@@ -21,17 +23,15 @@ TEST(ServerList, EachRuleOfTheFileFormat) {
     const std::pair<std::string, Entries> cases[] = {
         {"a\r\nb\rc", {{"a", "", ""}, {"b", "", ""}, {"c", "", ""}}},
         {"a\r\n", {{"a", "", ""}}},                          // a final line end adds no line...
-        {"a\r\n\r\n", {{"a", "", ""}, {"", "", ""}}},        // ...two of them add one
-        {"a\r\r\nb", {{"a", "", ""}, {"", "", ""}, {"b", "", ""}}},
+        {"a\r\r\nb\r\n\r\n", {{"a", "", ""}, {"", "", ""}, {"b", "", ""}, {"", "", ""}}},  // ...two of them add one
         {"a|1\nb|2\nc|3\nd", {{"a", "1\nb", "2\nc"}}},      // a lone LF is an ordinary character
         {"clock1|192.0.2.7|First clock\r\nclock2||Second", {{"clock1", "192.0.2.7", "First clock"}, {"clock2", "", "Second"}}},
         {"w|x|y|z\r\na|", {{"w", "x", "y"}, {"a", "", ""}}},
-        {"  a | b | c  \r\n\ta|b\t", {{"a ", " b ", " c"}, {"\ta", "b\t", ""}}},  // spaces only, whole line only
-        {"x\r\n    \r\ny", {{"x", "", ""}, {"", "", ""}, {"y", "", ""}}},
+        // Blanks are spaces only, trimmed from the whole line only; a line of them is an empty entry.
+        {"  a | b | c  \r\n\ta|b\t\r\n    ", {{"a ", " b ", " c"}, {"\ta", "b\t", ""}, {"", "", ""}}},
         // Trimmed before the NUL cut: the blank before the NUL stays, and
         // blanks after it cannot keep the bar beyond it.
         {"ab\0cd|x\r\na \0|b  \r\n  a|b\0  "s, {{"ab", "", ""}, {"a ", "", ""}, {"a", "b", ""}}},
-        {"z\xFCrich|192.0.2.3|\xC9" "cole", {{"z\xFCrich", "192.0.2.3", "\xC9" "cole"}}},
     };
     for (const auto& [bytes, entries] : cases) {
         ServerTable t;
@@ -52,24 +52,41 @@ TEST(ServerList, ReloadKeepsTheOldEntriesOnlyWhenTheFileHasNoLine) {
     char pattern[] = "/tmp/veltrano-list-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string folder = pattern + "/"s, file = folder + "ntp_servers.txt";
-    auto write = [&](const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; };
     ServerTable t;
-
     LoadServerList(folder, t);  // missing at start-up
     EXPECT_TRUE(t.empty());
-    write("one|192.0.2.1|x\r\ntwo\r\nthree");
-    LoadServerList(folder, t);
-    EXPECT_EQ(t.size(), 3u);
-    write("four\r\n");  // shrank
-    LoadServerList(folder, t);
-    EXPECT_EQ(Fields(t), (Entries{{"four", "", ""}}));
-    write("");  // emptied
-    LoadServerList(folder, t);
-    EXPECT_EQ(Fields(t), (Entries{{"four", "", ""}}));
-    std::filesystem::remove(file);  // deleted
-    LoadServerList(folder, t);
-    EXPECT_EQ(Fields(t), (Entries{{"four", "", ""}}));
+    // Each step: what happens to the file, then what the table holds.
+    const std::pair<const char*, Entries> steps[] = {
+        {"one|192.0.2.1|x\r\ntwo", {{"one", "192.0.2.1", "x"}, {"two", "", ""}}},
+        {"four\r\n", {{"four", "", ""}}},  // shrank
+        {"", {{"four", "", ""}}},          // emptied
+        {nullptr, {{"four", "", ""}}},     // deleted
+    };
+    for (const auto& [bytes, entries] : steps) {
+        if (bytes) std::ofstream(file, std::ios::binary) << bytes;
+        else std::filesystem::remove(file);
+        LoadServerList(folder, t);
+        EXPECT_EQ(Fields(t), entries) << (bytes ? bytes : "deleted");
+    }
     std::filesystem::remove_all(pattern);
+}
+
+TEST(ServerChooser, ItemIShowsEntryIAndNothingIsSelected) {
+    FakeList cmbServer;
+    cmbServer.items = {"stale"};
+    cmbServer.index = 0;
+    FillServerChooser({{"clock1", "192.0.2.7", "First clock"}, {"clock2", "", "Second clock"}, {"", "", ""},
+                       {"a ", " b ", " c"}},
+                      cmbServer);
+    EXPECT_EQ(cmbServer.items, (std::vector<std::string>{"clock1 (192.0.2.7)  - First clock", "clock2 - Second clock",
+                                                         " - ", "a  ( b )  -  c"}));
+    EXPECT_EQ(cmbServer.index, -1);
+
+    ServerTable table(40000);  // longer than the index range: the first 32767 entries
+    table[32766].Host = "last shown";
+    FillServerChooser(table, cmbServer);
+    ASSERT_EQ(cmbServer.items.size(), 32767u);
+    EXPECT_EQ(cmbServer.items.back(), "last shown - ");
 }
 
 }  // namespace

@@ -9,24 +9,15 @@ struct Case {
     int32_t value;
 };
 
-TEST(ToInteger, ConvertsSignsBlanksAndRoundsHalvesToEven) {
+TEST(ToInteger, RoundsHalvesToEvenAndGivesZeroForWhatDoesNotConvertOrFit) {
     const Case cases[] = {
-        {"0", 0},       {"42", 42},     {"007", 7},     {"+7", 7},      {"-7", -7},
-        {"  12  ", 12}, {"\t3\t", 3},   {" -4", -4},    {"5.", 5},      {".5", 0},
-        {"0.5", 0},     {"1.5", 2},     {"2.5", 2},     {"3.5", 4},     {"-2.5", -2},
-        {"-3.5", -4},   {"2.49999", 2}, {"2.51", 3},    {"-0.4", 0},
-        // Decided on the written digits, not on a binary neighbour of them.
-        {"2.50000000000000000001", 3},
-    };
-    for (const Case& c : cases) EXPECT_EQ(ToInteger(c.text), c.value) << '"' << c.text << '"';
-}
-
-TEST(ToInteger, AnythingThatDoesNotConvertOrFitGivesZero) {
-    const Case cases[] = {
-        {"", 0},          {" ", 0},         {"abc", 0},      {"12abc", 0},   {"1 2", 0},
-        {"--1", 0},       {"+", 0},         {".", 0},        {"- 1", 0},     {"1e3", 0},
-        {"0x10", 0},      {"1,5", 0},       {"32767", 32767}, {"32768", 0},   {"-32768", -32768},
-        {"-32769", 0},    {"32767.4", 32767}, {"32767.5", 0}, {"-32768.5", -32768},
+        {"007", 7},       {"+7", 7},          {"  12  ", 12},     {"\t3\t", 3},       {" -4", -4},
+        {"5.", 5},        {".5", 0},          {"1.5", 2},         {"2.5", 2},         {"3.5", 4},
+        {"-2.5", -2},     {"-3.5", -4},       {"2.49999", 2},
+        {"2.50000000000000000001", 3},  // decided on the written digits, not on a binary neighbour of them
+        {"", 0},          {"abc", 0},         {"12abc", 0},       {"1 2", 0},         {".", 0},
+        {"- 1", 0},       {"1e3", 0},         {"32767", 32767},   {"32768", 0},       {"-32768", -32768},
+        {"-32769", 0},    {"32767.4", 32767}, {"32767.5", 0},     {"-32768.5", -32768},
         {"99999999999999999999999999", 0},
     };
     for (const Case& c : cases) EXPECT_EQ(ToInteger(c.text), c.value) << '"' << c.text << '"';
@@ -34,16 +25,9 @@ TEST(ToInteger, AnythingThatDoesNotConvertOrFitGivesZero) {
 
 TEST(ToLong, CoversTheSigned32BitRange) {
     const Case cases[] = {
-        {"40000", 40000},
-        {"-40000", -40000},
-        {"2147483647", 2147483647},
-        {"2147483648", 0},
-        {"-2147483648", -2147483647 - 1},
-        {"-2147483649", 0},
-        {"2147483646.5", 2147483646},
-        {"2147483647.5", 0},
-        {" 15 ", 15},
-        {"fifteen", 0},
+        {"-40000", -40000},           {"2147483647", 2147483647}, {"2147483648", 0},
+        {"-2147483648", -2147483647 - 1}, {"-2147483649", 0},     {"2147483646.5", 2147483646},
+        {"2147483647.5", 0},          {" 15 ", 15},               {"fifteen", 0},
     };
     for (const Case& c : cases) EXPECT_EQ(ToLong(c.text), c.value) << '"' << c.text << '"';
 }

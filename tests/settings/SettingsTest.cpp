@@ -9,10 +9,8 @@ namespace {
 using Strings = std::vector<std::string>;
 using Stored = std::map<std::string, std::string>;
 
-// Handlers the window queued rather than called; they run when events are
-// let through.
-class QueuePump final : public EventPump {
-public:
+// Handlers the window queued rather than called; they run when events are let through.
+struct QueuePump final : EventPump {
     void PumpPendingEvents() override {
         for (auto queued = std::move(pending); auto& f : queued) f();
     }
@@ -30,105 +28,76 @@ struct Rig {
     Settings settings{{txtInterval, chkAuto, chkAutoRun, chkUseIP, cmbOffset, cmbServer}, store, autorun, pump};
 
     explicit Rig(const Stored& stored = {}) {
-        for (const auto& [key, text] : stored) store.Put(key, text);
+        for (const auto& [key, text] : stored) store.values["Veltrano/General/" + key] = text;
         FillOffsetChooser(cmbOffset);
         cmbServer.items = {"a - ", "b - ", "c - "};
-        // As in the window: every option change saves, some at once and some
-        // through the message queue.
-        auto save = [this] { settings.SaveSettings(); };
-        txtInterval.onChange = chkAuto.onChange = chkAutoRun.onChange = chkUseIP.onChange = save;
-        cmbOffset.onChange = cmbServer.onChange = [this, save] { pump.pending.push_back(save); };
-        registry.onStore = [this] { store.writes.push_back("<autorun>"); };
+        // As in the window: every option change saves, some at once and some through the message
+        // queue. The handler's name goes to the log of writes first.
+        auto save = [this](const char* name) {
+            return [this, name] { store.writes.push_back(name), settings.SaveSettings(); };
+        };
+        txtInterval.onChange = save("Interval");
+        chkAuto.onChange = save("Auto");
+        chkAutoRun.onChange = save("AutoRun");
+        chkUseIP.onChange = save("UseIP");
+        cmbOffset.onChange = [this, f = save("Offset")] { pump.pending.push_back(f); };
+        cmbServer.onChange = [this, f = save("ServerIndex")] { pump.pending.push_back(f); };
+        registry.onStore = [this](const std::string& data) { store.writes.push_back("<autorun " + data + ">"); };
         settings.LoadSettings();
     }
-    std::string Stored(const std::string& key) { return store.Read("Veltrano", "General", key, "<missing>"); }
 };
 
-TEST(Settings, FirstRunShowsTheDefaultsAndLoadingWritesNothing) {
-    Rig r;
-    EXPECT_EQ(r.txtInterval.text, "1");
-    EXPECT_EQ(r.chkAuto.value + r.chkAutoRun.value + r.chkUseIP.value, 0);
-    EXPECT_EQ(r.cmbOffset.index, 2);
-    EXPECT_EQ(r.cmbServer.index, 0);
-    EXPECT_TRUE(r.store.writes.empty());
+TEST(Settings, LoadingWritesNothingAndEachChangeStoresAllInOrder) {
+    Rig r(Stored{
+        {"Interval", "20"}, {"Auto", "1"}, {"AutoRun", "1"}, {"UseIP", "1"}, {"Offset", "-60"}, {"ServerIndex", "2"}});
+    // Every handler ran, the queued ones too, and none of them wrote.
+    EXPECT_EQ(r.store.writes, (Strings{"Interval", "Auto", "AutoRun", "UseIP", "Offset", "ServerIndex"}));
+    EXPECT_FALSE(r.settings.SettingsLoading());
+    EXPECT_EQ(r.cmbOffset.index, 0);
+    r.store.writes.clear();
+    r.chkUseIP.SetValue(0);
+    r.chkAutoRun.SetValue(0);  // off empties the autorun entry
+    EXPECT_EQ(r.store.writes,
+              (Strings{"UseIP", "Interval=20", "Auto=1", "AutoRun=1", "UseIP=0", "Offset=-60", "ServerIndex=2",
+                       "<autorun C:\\Veltrano\\Veltrano.exe>", "AutoRun", "Interval=20", "Auto=1", "AutoRun=0",
+                       "UseIP=0", "Offset=-60", "ServerIndex=2", "<autorun >"}));
 
-    Rig full(Stored{{"Interval", "20"}, {"Auto", "1"}, {"AutoRun", "1"}, {"UseIP", "1"}, {"Offset", "-60"}, {"ServerIndex", "2"}});
-    EXPECT_TRUE(full.store.writes.empty());
-    EXPECT_TRUE(full.pump.pending.empty());
-    EXPECT_FALSE(full.settings.SettingsLoading());
-    // The first change afterwards stores all six in order, then the entry.
-    full.chkUseIP.SetValue(0);
-    EXPECT_EQ(full.store.writes, (Strings{"Interval=20", "Auto=1", "AutoRun=1", "UseIP=0", "Offset=-60", "ServerIndex=2",
-                                          "<autorun>"}));
-}
-
-TEST(Settings, StoredTextsAsTheControlsShowThem) {
-    struct Case {
-        const char* stored;
-        const char* interval;
-        int check;
-        int16_t offsetIndex;
-        int32_t offsetMinutes;
-        int16_t serverIndex;
-    };
-    const Case cases[] = {
-        {"1", "1", 1, 2, 1, 1},
-        {"0", "1", 0, 2, 0, 0},
-        {"-5", "1", 0, 2, -5, -1},
-        {"", "1", 0, 2, 0, 0},
-        {"abc", "1", 0, 2, 0, 0},
-        {"0.5", "1", 0, 2, 0, 0},
-        {"0.6", "0.6", 1, 2, 1, 1},
-        {" 2 ", " 2 ", 0, 2, 2, 2},  // a check box refuses 2 and stays clear
-        {"-1", "1", 0, 2, -1, -1},
-        {"3", "3", 0, 2, 3, -1},     // past the last server
-        {"30.5", "30.5", 0, 3, 30, -1},
-        {"-30", "1", 0, 1, -30, -1},
-        {"+60", "+60", 0, 4, 60, -1},
-        {"65537", "65537", 0, 2, 0, -1},  // does not fit 16 bits: not server 1
-    };
-    for (const Case& c : cases) {
-        Rig r(Stored{{"Interval", c.stored}, {"Auto", c.stored}, {"AutoRun", c.stored}, {"UseIP", c.stored},
-               {"Offset", c.stored}, {"ServerIndex", c.stored}});
-        SCOPED_TRACE('"' + std::string(c.stored) + '"');
-        EXPECT_EQ(r.txtInterval.text, c.interval);
-        EXPECT_EQ(r.chkAuto.value, c.check);
-        EXPECT_EQ(r.chkAutoRun.value, c.check);
-        EXPECT_EQ(r.chkUseIP.value, c.check);
-        EXPECT_EQ(r.cmbOffset.index, c.offsetIndex);
-        EXPECT_EQ(r.settings.OffsetMinutes(), c.offsetMinutes);
-        EXPECT_EQ(r.cmbServer.index, c.serverIndex);
-    }
-}
-
-TEST(Settings, OffsetMinutesFollowsTheChooserOnlyWhenSaving) {
-    Rig r(Stored{{"Offset", "15"}});
-    EXPECT_EQ(r.settings.OffsetMinutes(), 15);
+    // The offset chooser reaches OffsetMinutes only when saving; no selection keeps the last.
     r.cmbOffset.index = 4;  // picked, handler not yet run
-    EXPECT_EQ(r.settings.OffsetMinutes(), 15);
+    EXPECT_EQ(r.settings.OffsetMinutes(), -60);
     r.settings.SaveSettings();
     EXPECT_EQ(r.settings.OffsetMinutes(), 60);
     r.cmbOffset.index = -1;
     r.cmbServer.Clear();  // a reload of the list
     r.settings.SaveSettings();
-    EXPECT_EQ(r.Stored("Offset"), "60");
-    EXPECT_EQ(r.Stored("ServerIndex"), "-1");
+    EXPECT_EQ(r.store.values["Veltrano/General/Offset"], "60");
+    EXPECT_EQ(r.store.values["Veltrano/General/ServerIndex"], "-1");
 }
 
-TEST(Autorun, EverySaveRewritesTheEntryQuotedWhenNeededAndOffEmptiesIt) {
-    Rig r;
-    r.chkAutoRun.SetValue(1);
-    r.chkUseIP.SetValue(1);
-    r.chkAutoRun.SetValue(0);
-    Strings data;
-    for (const auto& c : r.registry.calls) {
-        data.push_back(c.data);
-        EXPECT_EQ(c.keyPath, "Software\\Microsoft\\Windows\\CurrentVersion\\Run");
-        EXPECT_EQ(c.valueName, "Dravelquin");
-        EXPECT_EQ(c.type, RegistryValueType::String);
+TEST(Settings, StoredTextsAsTheControlsShowThem) {
+    struct Case {
+        const char *stored, *interval;  // stored: for all six values
+        int check, offsetIndex, offsetMinutes, serverIndex;
+    } cases[] = {
+        {nullptr, "1", 0, 2, 0, 0},      {"1", "1", 1, 2, 1, 1},         {"0", "1", 0, 2, 0, 0},
+        {"-5", "1", 0, 2, -5, -1},       {"0.5", "1", 0, 2, 0, 0},       {"0.6", "0.6", 1, 2, 1, 1},
+        {"30.5", "30.5", 0, 3, 30, -1},  {"+60", "+60", 0, 4, 60, -1},
+        {" 2 ", " 2 ", 0, 2, 2, 2},      // a check box refuses 2 and stays clear
+        {"3", "3", 0, 2, 3, -1},         // past the last server
+        {"65537", "65537", 0, 2, 0, -1}, // does not fit 16 bits: not server 1
+    };
+    for (const Case& c : cases) {
+        Stored stored;
+        for (const char* key : {"Interval", "Auto", "AutoRun", "UseIP", "Offset", "ServerIndex"})
+            if (c.stored) stored[key] = c.stored;
+        Rig r(stored);
+        SCOPED_TRACE(c.stored ? '"' + std::string(c.stored) + '"' : "nothing");
+        EXPECT_EQ(r.txtInterval.text, c.interval);
+        EXPECT_EQ((std::vector{r.chkAuto.value, r.chkAutoRun.value, r.chkUseIP.value}), std::vector(3, c.check));
+        EXPECT_EQ(r.cmbOffset.index, c.offsetIndex);
+        EXPECT_EQ(r.settings.OffsetMinutes(), c.offsetMinutes);
+        EXPECT_EQ(r.cmbServer.index, c.serverIndex);
     }
-    EXPECT_EQ(data, (Strings{"C:\\Veltrano\\Veltrano.exe", "C:\\Veltrano\\Veltrano.exe", ""}));
-    EXPECT_EQ(AutorunCommand("C:\\Program Files\\Veltrano\\"), "\"C:\\Program Files\\Veltrano\\Veltrano.exe\"");
 }
 
 }  // namespace
