@@ -23,17 +23,6 @@ private:
     HWND hwnd_;
 };
 
-class WindowEnabled final : public EnabledTarget {
-public:
-    explicit WindowEnabled(HWND hwnd = nullptr) : hwnd_(hwnd) {}
-    void Attach(HWND hwnd) { hwnd_ = hwnd; }
-    void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled); }
-    bool Enabled() const override { return IsWindowEnabled(hwnd_) != FALSE; }
-
-private:
-    HWND hwnd_;
-};
-
 class ComboList final : public ChooserList {
 public:
     explicit ComboList(HWND hwnd = nullptr) : hwnd_(hwnd) {}
