@@ -81,6 +81,47 @@ TEST_F(MainWindow, OpensWithTitleReadyAndTheDesignedLayout) {
     EXPECT_TRUE(WaitFor([&] { return p.Text(kIdLblTime) != "#"; }, 3000));
 }
 
+// At 144 dpi every twip position comes out half as large again, the right
+// and bottom edges rounded to the nearest pixel.
+TEST_F(MainWindow, ScalesWithTheScreenDpi) {
+    HKEY desktop;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &desktop),
+              ERROR_SUCCESS);
+    DWORD before = 0, size = sizeof before;
+    const bool had = RegQueryValueExA(desktop, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before), &size) ==
+                     ERROR_SUCCESS;
+    const DWORD dpi = 144;
+    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+
+    Program p("Veltrano e2e dpi", kServers);
+    const bool started = p.Start();
+    if (had)
+        RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before), sizeof before);
+    else
+        RegDeleteValueA(desktop, "LogPixels");
+    RegCloseKey(desktop);
+    ASSERT_TRUE(started);
+
+    RECT client;
+    GetClientRect(p.Window(), &client);
+    EXPECT_EQ(client.right, 891);
+    EXPECT_EQ(client.bottom, 621);
+    const Expected expected[] = {
+        {kIdCmdCheckTime, {78, 438, 218, 68}},  // 780, 4380, 2175, 675 twips
+        {kIdLblInfo, {21, 549, 860, 29}},       // 210, 5490, 8595, 285
+        {kIdImage1, {645, 60, 225, 216}},       // 6450, 600, 2250, 2160
+    };
+    for (const auto& e : expected) {
+        RECT r;
+        GetWindowRect(p.Control(e.id), &r);
+        MapWindowPoints(nullptr, p.Window(), reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, e.r.left) << e.id;
+        EXPECT_EQ(r.top, e.r.top) << e.id;
+        EXPECT_EQ(r.right - r.left, e.r.right) << e.id;
+        EXPECT_EQ(r.bottom - r.top, e.r.bottom) << e.id;
+    }
+}
+
 TEST_F(MainWindow, ChecksAndSetsAgainstALiveServer) {
     Program p("Veltrano e2e live", kServers);
     ASSERT_TRUE(p.Start());
