@@ -22,8 +22,18 @@ struct MainWindow : ::testing::Test {
 
 struct Expected {
     int id;
-    RECT r;  // left, top, width, height in pixels at 96 dpi, worked out from the twips by hand
+    RECT r;  // left, top, width, height in pixels, worked out from the twips by hand
 };
+
+void ExpectPlaced(const Program& p, const Expected& e) {
+    RECT r;
+    GetWindowRect(p.Control(e.id), &r);
+    MapWindowPoints(nullptr, p.Window(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, e.r.left) << e.id;
+    EXPECT_EQ(r.top, e.r.top) << e.id;
+    EXPECT_EQ(r.right - r.left, e.r.right) << e.id;
+    EXPECT_EQ(r.bottom - r.top, e.r.bottom) << e.id;
+}
 
 TEST_F(MainWindow, OpensWithTitleReadyAndTheDesignedLayout) {
     Program p("Veltrano e2e layout", kServers);
@@ -57,15 +67,7 @@ TEST_F(MainWindow, OpensWithTitleReadyAndTheDesignedLayout) {
         {kIdCmdWebsite, {498, 386, 89, 29}},        {kIdCmdHelp, {408, 386, 89, 29}},
         {kIdCmbServer, {80, 20, 499, 24}},          {kIdCmbOffset, {256, 82, 113, 24}},
     };
-    for (const auto& e : expected) {
-        RECT r;
-        GetWindowRect(p.Control(e.id), &r);
-        MapWindowPoints(nullptr, p.Window(), reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, e.r.left) << e.id;
-        EXPECT_EQ(r.top, e.r.top) << e.id;
-        EXPECT_EQ(r.right - r.left, e.r.right) << e.id;
-        EXPECT_EQ(r.bottom - r.top, e.r.bottom) << e.id;
-    }
+    for (const auto& e : expected) ExpectPlaced(p, e);
     // Tab walks the controls in the designed order, starting where the focus is when the window opens.
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
@@ -111,15 +113,7 @@ TEST_F(MainWindow, ScalesWithTheScreenDpi) {
         {kIdLblInfo, {21, 549, 860, 29}},       // 210, 5490, 8595, 285
         {kIdImage1, {645, 60, 225, 216}},       // 6450, 600, 2250, 2160
     };
-    for (const auto& e : expected) {
-        RECT r;
-        GetWindowRect(p.Control(e.id), &r);
-        MapWindowPoints(nullptr, p.Window(), reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, e.r.left) << e.id;
-        EXPECT_EQ(r.top, e.r.top) << e.id;
-        EXPECT_EQ(r.right - r.left, e.r.right) << e.id;
-        EXPECT_EQ(r.bottom - r.top, e.r.bottom) << e.id;
-    }
+    for (const auto& e : expected) ExpectPlaced(p, e);
 }
 
 TEST_F(MainWindow, ChecksAndSetsAgainstALiveServer) {
