@@ -8,17 +8,25 @@ namespace {
 
 constexpr UINT kMsgSocket = WM_APP + 1;
 constexpr UINT kMsgResolved = WM_APP + 2;
+constexpr UINT_PTR kAttemptTimer = 1;
 const char kWindowClass[] = "VeltranoSocketWindow";
 
 SocketError ErrorOf(int code) { return {code, SystemMessage(static_cast<DWORD>(code))}; }
 
+// In the resolver's order, but alternating the families, so that one broken
+// family costs one attempt, not several in a row.
 std::vector<sockaddr_storage> ToAddresses(const addrinfo* list) {
-    std::vector<sockaddr_storage> out;
+    std::vector<sockaddr_storage> first, other;
     for (const addrinfo* a = list; a; a = a->ai_next) {
         if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
         sockaddr_storage s{};
         memcpy(&s, a->ai_addr, a->ai_addrlen);
-        out.push_back(s);
+        (first.empty() || s.ss_family == first.front().ss_family ? first : other).push_back(s);
+    }
+    std::vector<sockaddr_storage> out;
+    for (size_t i = 0; i < first.size() || i < other.size(); ++i) {
+        if (i < first.size()) out.push_back(first[i]);
+        if (i < other.size()) out.push_back(other[i]);
     }
     return out;
 }
@@ -74,6 +82,9 @@ LRESULT CALLBACK Win32Socket::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case kMsgSocket:
         if (self) self->OnSocket(static_cast<SOCKET>(wp), WSAGETSELECTEVENT(lp), WSAGETSELECTERROR(lp));
         return 0;
+    case WM_TIMER:
+        if (self && wp == kAttemptTimer) self->OnAttemptTimeout();
+        return 0;
     case kMsgResolved: {
         auto* r = reinterpret_cast<Resolved*>(lp);
         if (self) self->OnResolved(r);
@@ -85,6 +96,7 @@ LRESULT CALLBACK Win32Socket::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 }
 
 void Win32Socket::Close() {
+    if (window_) KillTimer(window_.get(), kAttemptTimer);
     ++generation_;
     socket_.reset();
     addresses_.clear();
@@ -141,11 +153,18 @@ void Win32Socket::TryNextAddress(int lastError) {
         if (connect(s.get(), reinterpret_cast<const sockaddr*>(&a), len) == 0 ||
             WSAGetLastError() == WSAEWOULDBLOCK) {
             socket_ = std::move(s);
+            // The last address has what is left of the caller's own time-out.
+            if (nextAddress_ < addresses_.size()) SetTimer(window_.get(), kAttemptTimer, kAttemptTimeoutMs, nullptr);
             return;
         }
         lastError = WSAGetLastError();
     }
     Fail(lastError);
+}
+
+void Win32Socket::OnAttemptTimeout() {
+    KillTimer(window_.get(), kAttemptTimer);
+    if (state_ == kConnecting) TryNextAddress(WSAETIMEDOUT);
 }
 
 void Win32Socket::Fail(int error) {
@@ -158,6 +177,7 @@ void Win32Socket::OnSocket(SOCKET s, WORD event, WORD error) {
     if (!socket_ || s != socket_.get() || !events_) return;  // a socket closed since
     switch (event) {
     case FD_CONNECT:
+        KillTimer(window_.get(), kAttemptTimer);
         if (error != 0) return TryNextAddress(error);
         state_ = kConnected;
         return;

@@ -19,6 +19,9 @@ public:
     // The Winsock control's State values that this client uses.
     enum : int { kClosed = 0, kResolving = 4, kConnecting = 6, kConnected = 7, kPeerClosing = 8, kError = 9 };
     static constexpr size_t kReadChunk = 64 * 1024;
+    // How long an address that has others after it may take to accept, so an
+    // unreachable first address (a broken IPv6 route) leaves the others time.
+    static constexpr UINT kAttemptTimeoutMs = 2000;
 
     Win32Socket();
     // Events go nowhere until a receiver is set; the run that receives them
@@ -41,6 +44,7 @@ private:
     void OnResolved(Resolved* r);
     void OnSocket(SOCKET s, WORD event, WORD error);
     void TryNextAddress(int lastError);
+    void OnAttemptTimeout();
     void Fail(int error);
 
     SocketEvents* events_ = nullptr;

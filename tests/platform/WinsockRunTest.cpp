@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
+#include <ws2tcpip.h>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +56,17 @@ TEST(WinsockRun, LiveServerAgreesWithThisClock) {
         EXPECT_EQ(r.lblInfo.history.front(), std::string(" Getting Time from ") + host + " ...");
         EXPECT_EQ(r.socket.State(), 0);
     }
+}
+
+TEST(WinsockRun, UnreachableFirstAddressLeavesTheNextOneTime) {
+    addrinfo* list = nullptr;
+    if (getaddrinfo(loopback::kBlackHoledFirst, "37", nullptr, &list) != 0) GTEST_SKIP() << "no test hosts file";
+    freeaddrinfo(list);
+    RealRig r(loopback::kBlackHoledFirst);
+    const double took = r.Check();
+    EXPECT_EQ(r.lblInfo.Text(), " Local time is OK");
+    EXPECT_GT(took, Win32Socket::kAttemptTimeoutMs / 1000.0);
+    EXPECT_LT(took, 4.0);
 }
 
 TEST(WinsockRun, WineRefusesToJumpTheClock) {
