@@ -18,21 +18,23 @@ SyncRun::SyncRun(SyncControls controls, SyncShared shared, TcpClient& winsock1, 
                  EventPump& events)
     : controls_(controls), shared_(shared), winsock1_(winsock1), clock_(clock), events_(events) {}
 
-void SyncRun::SyncTime(bool CheckOnly, bool IsRetry) {
+void SyncRun::SyncTime(bool CheckOnly, bool IsRetry, RunBy by) {
     // A timer tick or a window handler may call in while a run waits; a
     // nested run would steal the first run's connection and reply.
     if (inProgress_) return;
     inProgress_ = true;
-    Run(CheckOnly, IsRetry);
+    Run(CheckOnly, IsRetry, by);
     inProgress_ = false;
 }
 
-void SyncRun::Run(bool checkOnly, bool isRetry) {
+void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
     controls_.cmdCheckTime.SetEnabled(false);
     controls_.cmdSynchronize.SetEnabled(false);
 
-    // Every ending passes through here, error path included.
+    // Every ending passes through here, error path included. A connection
+    // left open would keep a server's reply coming into the next run.
     auto finish = [this] {
+        if (winsock1_.State() != 0) winsock1_.Close();
         controls_.cmdCheckTime.SetEnabled(true);
         controls_.cmdSynchronize.SetEnabled(true);
     };
@@ -53,8 +55,10 @@ void SyncRun::Run(bool checkOnly, bool isRetry) {
         controls_.lblInfo.SetText(" No data for this server, please select server");
         return finish();
     }
-    const std::string& server =
-        controls_.chkUseIP.Value() == 1 && !entry.Address.empty() ? entry.Address : entry.Host;
+    // An entry without a host name is reached at its address: an empty name
+    // would mean this computer.
+    const bool useAddress = !entry.Address.empty() && (controls_.chkUseIP.Value() == 1 || entry.Host.empty());
+    const std::string& server = useAddress ? entry.Address : entry.Host;
 
     controls_.lblInfo.SetText(" Getting Time from " + server + " ...");
     events_.PumpPendingEvents();
@@ -71,12 +75,14 @@ void SyncRun::Run(bool checkOnly, bool isRetry) {
     for (;;) {
         clock_.Sleep(kPollMilliseconds);
         events_.PumpPendingEvents();
+        // The socket first: a message box or menu may have held this loop
+        // past the time-out while the whole reply came in.
+        if (winsock1_.State() == 0 || shared_.windowsClosing) break;
         if (clock_.MonotonicSeconds() - t0 > kTimeoutSeconds) {
             winsock1_.Close();
             controls_.lblInfo.SetText(" Timeout awaiting for a response.");
             return finish();
         }
-        if (winsock1_.State() == 0 || shared_.windowsClosing) break;
     }
 
     switch (replyData_.Check()) {
@@ -89,7 +95,7 @@ void SyncRun::Run(bool checkOnly, bool isRetry) {
     case ReplyBuffer::Outcome::Complete:
         break;
     }
-    std::optional<SystemTime> serverTime = DecodeReply(replyData_.Trimmed());
+    std::optional<SystemTime> serverTime = DecodeReply(replyData_.Count());
     if (!serverTime) return errorPath(kOverflowNumber, kOverflowDescription);
     ApplyOffset(*serverTime, shared_.offsetMinutes);
     serverTime_ = serverTime;
@@ -104,22 +110,39 @@ void SyncRun::Run(bool checkOnly, bool isRetry) {
                                       " seconds!");
         } else {
             PauseBeforeFurtherCheck(queryStarted);
-            Run(true, true);
+            Run(true, true, by);
         }
     } else {
-        const ClockResult set = clock_.SetSystemTime(*serverTime);
-        if (set.ok) {
-            controls_.lblInfo.SetText(" Time updated succesfully!  ( at " +
-                                      FormatHourMinuteSecondAmPm(clock_.LocalNow(), clock_) + " )");
-        } else {
-            controls_.lblInfo.SetText(
-                ErrorText(" Cannot set the system clock! (An error occurred) ", set.error, set.description));
-        }
-        // Recorded even when Windows refused, so automatic runs keep their
-        // interval instead of retrying at every tick.
-        lastSyncTimer_ = clock_.MonotonicSeconds();
+        SetClock(*serverTime, systemTime, by);
     }
     finish();
+}
+
+// Anyone on the path can answer port 37, and a reply that passes every check
+// can still carry any date: the clock is only set to a time that can be true.
+void SyncRun::SetClock(const SystemTime& serverTime, const SystemTime& systemTime, RunBy by) {
+    if (SecondsBetween(serverTime, shared_.builtOn) < 0) {
+        controls_.lblInfo.SetText(" Server time " + FormatDate(serverTime) +
+                                  " is older than this program - the clock was not changed!");
+        return;
+    }
+    const int64_t d = std::llabs(SecondsBetween(systemTime, serverTime));
+    if (by == RunBy::Automatic && d > kMaxAutomaticCorrectionSeconds) {
+        controls_.lblInfo.SetText(" Clock not changed automatically - difference is " + std::to_string(d) +
+                                  " seconds!");
+        return;
+    }
+    const ClockResult set = clock_.SetSystemTime(serverTime);
+    if (set.ok) {
+        controls_.lblInfo.SetText(" Time updated succesfully!  ( at " +
+                                  FormatHourMinuteSecondAmPm(clock_.LocalNow(), clock_) + " )");
+    } else {
+        controls_.lblInfo.SetText(
+            ErrorText(" Cannot set the system clock! (An error occurred) ", set.error, set.description));
+    }
+    // Recorded even when Windows refused, so automatic runs keep their
+    // interval instead of retrying at every tick.
+    lastSyncTimer_ = clock_.MonotonicSeconds();
 }
 
 // The further check must not come sooner than the server allows, and the

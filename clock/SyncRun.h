@@ -23,7 +23,12 @@ struct SyncShared {
     const ServerTable& serverTable;
     const int32_t& offsetMinutes;
     const bool& windowsClosing;
+    // UTC midnight of the day this program was built: no true time lies before it.
+    SystemTime builtOn;
 };
+
+// Who asked for a run: a run nobody watches must not make large corrections.
+enum class RunBy { User, Automatic };
 
 // One query of the selected time server, then either a comparison with the
 // system clock or a setting of it. Synchronous: while waiting it lets the
@@ -35,12 +40,15 @@ public:
     // Public time services refuse a client that asks more often than this.
     static constexpr double kMinSecondsBetweenQueries = 4.0;
     static constexpr uint32_t kRetryPauseMilliseconds = 500;
+    // Windows' own time service refuses larger corrections on standalone
+    // machines by default; beyond this an automatic run only reports.
+    static constexpr int64_t kMaxAutomaticCorrectionSeconds = 15 * 3600;
 
     SyncRun(SyncControls controls, SyncShared shared, TcpClient& winsock1, SystemClock& clock,
             EventPump& events);
 
     // Does nothing while another run is in progress.
-    void SyncTime(bool CheckOnly, bool IsRetry);
+    void SyncTime(bool CheckOnly, bool IsRetry, RunBy by = RunBy::User);
 
     bool InProgress() const { return inProgress_; }
     // Monotonic seconds at the end of the last run that set the clock; empty
@@ -55,8 +63,9 @@ public:
     void Winsock1_Error(int32_t number, const std::string& description) override;
 
 private:
-    void Run(bool checkOnly, bool isRetry);
+    void Run(bool checkOnly, bool isRetry, RunBy by);
     void PauseBeforeFurtherCheck(double queryStarted);
+    void SetClock(const SystemTime& serverTime, const SystemTime& systemTime, RunBy by);
 
     SyncControls controls_;
     SyncShared shared_;

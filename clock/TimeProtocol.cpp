@@ -4,7 +4,8 @@
 
 namespace {
 
-constexpr int64_t kBaseDifference = 2840140800;  // 1900-01-01 to 1990-01-01
+constexpr int64_t kEraLength = int64_t{1} << 32;  // seconds that a count spans before it wraps
+constexpr int64_t kEraPivot = int64_t{1} << 31;   // 1968-01-20 03:14:08
 constexpr int64_t kDayLength = 86400;
 
 // Proleptic Gregorian days since 1970-01-01, after Howard Hinnant's algorithm.
@@ -55,45 +56,38 @@ void FromEpochSeconds(int64_t s, SystemTime& t) {
 
 }  // namespace
 
-void ReplyBuffer::Clear() {
-    kept_.clear();
-    pendingSpaces_ = 0;
-    tooLong_ = false;
-}
+void ReplyBuffer::Clear() { *this = ReplyBuffer(); }
 
 void ReplyBuffer::Append(std::string_view bytes) {
     for (char c : bytes) {
-        if (tooLong_) return;
-        if (c == ' ') {
-            // Leading spaces are trimmed anyway; trailing ones matter only if
-            // something follows them, and five are as many as four-plus.
-            if (!kept_.empty() && pendingSpaces_ <= kReplyLength) ++pendingSpaces_;
-            continue;
-        }
-        kept_.append(pendingSpaces_, ' ');
-        pendingSpaces_ = 0;
-        kept_.push_back(c);
-        if (kept_.size() > kReplyLength) {
-            tooLong_ = true;
-            kept_.clear();
-        }
+        if (received_ < kReplyLength) first_[received_] = c;
+        if (received_ <= kReplyLength) ++received_;
+        if (counted_ == 0 && c == ' ') continue;
+        if (counted_ < kReplyLength) count_[counted_++] = c;
+        else if (c != ' ') junkAfterCount_ = true;
     }
 }
 
 ReplyBuffer::Outcome ReplyBuffer::Check() const {
-    if (tooLong_) return Outcome::ErrorInData;
-    if (kept_.empty()) return Outcome::NoResponse;
-    return kept_.size() == kReplyLength ? Outcome::Complete : Outcome::ErrorInData;
+    if (counted_ == 0) return Outcome::NoResponse;
+    if (received_ == kReplyLength) return Outcome::Complete;
+    if (counted_ < kReplyLength || junkAfterCount_) return Outcome::ErrorInData;
+    return Outcome::Complete;
+}
+
+std::string_view ReplyBuffer::Count() const {
+    if (Check() != Outcome::Complete) return {};
+    return {received_ == kReplyLength ? first_ : count_, kReplyLength};
 }
 
 std::optional<SystemTime> DecodeReply(std::string_view four) {
     if (four.size() != kReplyLength) return std::nullopt;
     int64_t value = 0;
     for (char c : four) value = value * 256 + static_cast<unsigned char>(c);
-    const int64_t n = value - kBaseDifference;
-    if (n < INT32_MIN) return std::nullopt;
+    // The era rule of NTP timestamps: counts below 2^31 have wrapped once.
+    if (value < kEraPivot) value += kEraLength;
     SystemTime t;
-    FromEpochSeconds(DaysFromCivil(1990, 1, 1) * kDayLength + n, t);
+    FromEpochSeconds(DaysFromCivil(1900, 1, 1) * kDayLength + value, t);
     return t;
 }
 
@@ -103,6 +97,12 @@ void ApplyOffset(SystemTime& utc, int32_t offsetMinutes) {
 
 int64_t SecondsBetween(const SystemTime& a, const SystemTime& b) {
     return ToEpochSeconds(a) - ToEpochSeconds(b);
+}
+
+std::string FormatDate(const SystemTime& t) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02u", unsigned{t.wYear}, unsigned{t.wMonth}, unsigned{t.wDay});
+    return buf;
 }
 
 std::string FormatHourMinuteSecondAmPm(const SystemTime& local, const SystemClock& clock) {

@@ -10,9 +10,11 @@ inline constexpr uint16_t kTimePort = 37;
 inline constexpr size_t kReplyLength = 4;
 
 // ReplyData: what the server sent, as far as it can still change the outcome.
-// The outcome depends only on the reply with spaces trimmed at both ends, and
-// any trimmed reply longer than four characters is an error whatever follows,
-// so a server that floods the connection costs a few bytes, not memory.
+// The count is binary, so any of its bytes may be a blank: exactly four bytes
+// are the count unless all of them are blanks. Around a longer reply, blanks that some servers add are
+// tolerated: leading ones are skipped, the next four bytes are the count, and
+// only blanks may follow. A server that floods the connection therefore costs
+// a few bytes, not memory.
 class ReplyBuffer {
 public:
     enum class Outcome { NoResponse, ErrorInData, Complete };
@@ -21,17 +23,20 @@ public:
     void Append(std::string_view bytes);
 
     Outcome Check() const;
-    // The four characters of a complete reply; empty otherwise.
-    const std::string& Trimmed() const { return kept_; }
+    // The four bytes of the count when the reply is complete.
+    std::string_view Count() const;
 
 private:
-    std::string kept_;            // from the first non-space to the last one
-    unsigned pendingSpaces_ = 0;  // spaces after kept_, saturating
-    bool tooLong_ = false;
+    char first_[kReplyLength] = {};  // the first bytes received, as they came
+    char count_[kReplyLength] = {};  // the bytes after the leading blanks
+    size_t received_ = 0;            // saturates just past the reply length
+    size_t counted_ = 0;
+    bool junkAfterCount_ = false;
 };
 
-// Seconds since 1900-01-01 in network byte order. Empty when the value lies
-// below what a signed 32-bit count from 1990 can hold: the protocol's overflow.
+// Seconds since 1900-01-01 in network byte order. The 32-bit count wraps in
+// 2036: a count with its top bit set lies in 1968-2036, one with it clear in
+// 2036-2104. Empty only when the input is not four bytes.
 std::optional<SystemTime> DecodeReply(std::string_view four);
 
 // Moves the whole instant back by offsetMinutes, across midnight and month
@@ -40,6 +45,9 @@ void ApplyOffset(SystemTime& utc, int32_t offsetMinutes);
 
 // Seconds between two instants, ignoring milliseconds: a - b.
 int64_t SecondsBetween(const SystemTime& a, const SystemTime& b);
+
+// "yyyy-mm-dd", the one date form that reads the same in every region.
+std::string FormatDate(const SystemTime& t);
 
 // "h:mm:ss AMPM" with the locale's designator.
 std::string FormatHourMinuteSecondAmPm(const SystemTime& local, const SystemClock& clock);

@@ -56,6 +56,16 @@ const char* OwnDcClass(const char* base) {
     return name;
 }
 
+// The build's date, set by CMake as yyyymmdd.
+SystemTime BuiltOn() {
+    constexpr int kDate = VELTRANO_BUILT_ON;
+    SystemTime t;
+    t.wYear = kDate / 10000;
+    t.wMonth = kDate / 100 % 100;
+    t.wDay = kDate % 100;
+    return t;
+}
+
 int ButtonIndex(int id) {
     switch (id) {
     case kIdCmdEdit: return 0;
@@ -115,7 +125,7 @@ bool FrmMain::Load() {
     winsock1_ = std::make_unique<Win32Socket>();
     syncRun_ = std::make_unique<SyncRun>(
         SyncControls{lblInfo_, cmdCheckTime_, cmdSynchronize_, cmbServer_, chkUseIP_},
-        SyncShared{serverTable_, settings_->OffsetMinutes(), windowsClosing_}, *winsock1_, clock_, pump_);
+        SyncShared{serverTable_, settings_->OffsetMinutes(), windowsClosing_, BuiltOn()}, *winsock1_, clock_, pump_);
     winsock1_->SetEvents(syncRun_.get());
     autoSync_ = std::make_unique<AutoSync>(AutoSyncControls{lblTime_, chkAuto_, txtInterval_}, *syncRun_, clock_);
     trayIcon_ = std::make_unique<NotifyIcon>(hwnd_, icon_, setup_.trayTip);
@@ -387,7 +397,9 @@ void FrmMain::OnCommand(int id, int code) {
 }
 
 void FrmMain::cmdReload_Click() {
-    if (winsock1_->State() != 0) {
+    // Asked of the run, not the socket: between its two queries a check holds
+    // no connection, and a list emptied then would leave it nothing to ask.
+    if (syncRun_->InProgress()) {
         ShowNotice("Cannot reload servers list - An update operation is in progress!", std::string(kAppTitle));
         return;
     }

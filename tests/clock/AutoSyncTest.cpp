@@ -22,7 +22,7 @@ struct Rig {
     FakePump pump{socket};
     FakeClock clock;
     SyncRun run{{lblInfo, cmdCheckTime, cmdSynchronize, cmbServer, chkUseIP},
-                {table, offsetMinutes, windowsClosing}, socket, clock, pump};
+                {table, offsetMinutes, windowsClosing, {}}, socket, clock, pump};
     AutoSync autoSync{{lblTime, chkAuto, txtInterval}, run, clock};
 
     Rig() {

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
     Win32Socket socket;
     Win32EventPump pump;
     Win32SystemClock clock;
-    SyncRun run({lblInfo, check, sync, chooser, useIp}, {table, offset, closing}, socket, clock, pump);
+    SyncRun run({lblInfo, check, sync, chooser, useIp}, {table, offset, closing, {}}, socket, clock, pump);
     socket.SetEvents(&run);
 
     std::vector<double> ms;

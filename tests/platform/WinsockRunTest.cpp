@@ -27,7 +27,7 @@ struct RealRig {
     Win32EventPump pump;
     Win32SystemClock clock;
     SyncRun run{{lblInfo, cmdCheckTime, cmdSynchronize, cmbServer, chkUseIP},
-                {table, offsetMinutes, windowsClosing},
+                {table, offsetMinutes, windowsClosing, {}},
                 socket,
                 clock,
                 pump};
