@@ -16,12 +16,12 @@ for arg in "$@"; do
     esac
 done
 
-bash scripts/build.sh fuzz >/dev/null || { echo "fuzz build failed"; exit 1; }
+work=$(mktemp -d /tmp/veltrano-fuzz.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+bash scripts/build.sh fuzz >"$work/build.log" 2>&1 || { cat "$work/build.log"; echo "fuzz build failed"; exit 1; }
 bin=$root/build/fuzz/tests/fuzz
 findings=$root/build/fuzz/findings
 mkdir -p "$findings"
-work=$(mktemp -d /tmp/veltrano-fuzz.XXXXXX)
-trap 'rm -rf "$work"' EXIT
 
 status=0
 printf '%-12s %12s %6s %7s  %s\n' target executions cov ft findings
