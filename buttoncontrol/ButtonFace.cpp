@@ -1,6 +1,7 @@
 #include "buttoncontrol/ButtonFace.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -38,8 +39,10 @@ std::vector<FramePiece> FramePieces(int w, int h) {
 
 std::vector<Point> FocusDots(int w, int h) {
     std::vector<Point> dots;
+    // Checked before right and bottom are worked out: a size near INT_MIN
+    // would overflow them.
+    if (w <= 2 * kFrameBand || h <= 2 * kFrameBand) return dots;
     const int left = kFrameBand, top = kFrameBand, right = w - kFrameBand - 1, bottom = h - kFrameBand - 1;
-    if (right < left || bottom < top) return dots;
     // Every other pixel, in a pattern fixed to the face so that the four
     // lines meet in step at the corners.
     auto dot = [&](int x, int y) {
@@ -56,17 +59,20 @@ std::vector<Point> FocusDots(int w, int h) {
 }
 
 std::array<GradientVertex, 2> GradientVertices(int w, int h, bool invert) {
-    const int x1 = w - 1, y1 = h - 1;
+    // An empty face keeps both corners at its origin, and INT_MIN - 1 never happens.
+    const int x1 = std::max(w, 1) - 1, y1 = std::max(h, 1) - 1;
     if (invert) return {Shade(0, 0), Light(x1, y1)};
     return {Light(0, 0), Shade(x1, y1)};
 }
 
 int CaptionTop(int faceHeight, int textHeight) {
-    const int d = faceHeight - textHeight;
+    // In 64 bits: the difference of two heights need not fit an int.
+    const int64_t d = int64_t{faceHeight} - textHeight;
     // floor(d / 2), then a half goes to the even neighbour.
-    int q = d >= 0 ? d / 2 : -((-d + 1) / 2);
+    int64_t q = d >= 0 ? d / 2 : -((-d + 1) / 2);
     if (d % 2 != 0 && q % 2 != 0) ++q;
-    return q;
+    // Only INT_MAX over INT_MIN rounds to one past the largest int.
+    return static_cast<int>(std::min<int64_t>(q, std::numeric_limits<int>::max()));
 }
 
 std::string AccessKeyOf(const std::string& caption) {

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 xvfb xdotool x11-utils imagemagick xinetd rdate procps python3)
+          wine wine64 xvfb xdotool x11-utils imagemagick xinetd rdate procps python3
+          clang-14 libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -21,6 +21,10 @@ echo "== native tests"
 ctest --preset linux --output-on-failure --timeout 120
 record "native (linux preset)" $?
 
+echo "== fuzzing (about 20 s a target)"
+bash scripts/fuzz.sh 20
+record "fuzzing" $?
+
 # The loopback addresses are fixed, so two runs on one machine take turns.
 exec 9>/tmp/veltrano-wine-tests.lock
 flock 9

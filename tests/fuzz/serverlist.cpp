@@ -1,0 +1,31 @@
+// Any bytes as the server list file, read whole and cut short by a failed read.
+#include "fuzz/Property.h"
+#include "serverlist/ServerList.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view bytes = Text(data, size);
+    // Line ends counted apart from the parser: CR LF, or CR alone; a lone LF
+    // is an ordinary character.
+    size_t ends = 0;
+    bool tail = false;  // bytes after the last line end
+    for (size_t i = 0; i < size; ++i) {
+        tail = bytes[i] != '\r';
+        if (tail) continue;
+        ++ends;
+        if (i + 1 < size && bytes[i + 1] == '\n') ++i;
+    }
+    for (const bool complete : {true, false}) {
+        ServerTable table{{"previous", "", ""}};
+        ParseServerList(bytes, complete, table);
+        const size_t lines = ends + (complete && tail ? 1 : 0);
+        // No line at all leaves the previous list in place.
+        REQUIRE(table.size() == (lines == 0 ? 1 : lines));
+        REQUIRE(lines != 0 || table[0].Host == "previous");
+        for (const ServerEntry& e : table) {
+            REQUIRE(e.Host.empty() || e.Host[0] != ' ');
+            for (const std::string* field : {&e.Host, &e.Address, &e.Description})
+                REQUIRE(field->find_first_of(std::string_view("\r\0|", 3)) == std::string::npos);
+        }
+    }
+    return 0;
+}
