@@ -34,10 +34,13 @@ void FacePainter::DrawGradient(HDC dc, int w, int h, bool invert) {
         vertices[i].Blue = v[static_cast<size_t>(i)].blue;
         vertices[i].Alpha = v[static_cast<size_t>(i)].alpha;
     }
-    // The indexes are given the other way round; GradientFill goes by the
-    // vertex positions, so vertex 0 still lands at the top.
+    // The indexes are given the other way round; the fill goes by the
+    // vertex positions, so vertex 0 still lands at the top. gdi32's own
+    // entry rather than msimg32's GradientFill, which only forwards to it:
+    // msimg32 is not one of the DLLs that Windows loads from its own folder
+    // only, and a copy planted beside the exe would be loaded instead.
     GRADIENT_RECT rect{1, 0};
-    GradientFill(dc, vertices, 2, &rect, 1, GRADIENT_FILL_RECT_V);
+    GdiGradientFill(dc, vertices, 2, &rect, 1, GRADIENT_FILL_RECT_V);
 }
 
 void FacePainter::DrawFrame(HDC dc, int w, int h, FramePicture picture) {

@@ -370,10 +370,10 @@ void FrmMain::OnCommand(int id, int code) {
         if (code == BN_CLICKED) cmdReload_Click();
         return;
     case kIdCmdEdit:
-        if (code == BN_CLICKED) shell_.StartCommandLine(EditServerListCommandLine(setup_.appFolder));
+        if (code == BN_CLICKED) shell_.StartCommandLine(EditServerListCommandLine(SystemFolder(), setup_.appFolder));
         return;
     case kIdCmdDateTimeSettings:
-        if (code == BN_CLICKED) shell_.StartCommandLine(std::string(kDateTimeCommandLine));
+        if (code == BN_CLICKED) shell_.StartCommandLine(DateTimeCommandLine(SystemFolder()));
         return;
     case kIdCmdHelp:
         if (code == BN_CLICKED) shell_.OpenDocument(HelpPageAddress(setup_.appFolder));

@@ -5,6 +5,7 @@
 
 #include "mainwindow/FrmMain.h"
 #include "platform/MessageBox.h"
+#include "platform/Process.h"
 #include "platform/Win32InstanceLock.h"
 #include "platform/Win32Shell.h"
 #include "platform/Win32SystemClock.h"
@@ -15,6 +16,9 @@
 #include "settings/Startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // Before anything can load a DLL by name.
+    LoadDllsFromSystemFolderOnly();
+    ComApartment com;
     // Held for the whole run: a later start finds the name taken.
     InstanceLock instance{std::string(kInstanceLockName)};
     if (instance.AnotherInstanceRunning()) {

@@ -5,7 +5,7 @@
 // Only text values are ever written; the number is Windows' REG_SZ.
 enum class RegistryValueType : uint32_t { String = 1 };
 
-// Machine-wide registry writes (the autorun entry).
+// Machine-wide registry writes (the autorun entry). Texts are UTF-8.
 class Registry {
 public:
     virtual ~Registry() = default;

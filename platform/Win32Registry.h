@@ -11,6 +11,6 @@ public:
                             RegistryValueType type) override;
 };
 
-// Writes data, already in the ANSI code page, with its NUL into an open key.
+// Writes data, UTF-8, with its NUL into an open key.
 // Returns the status code from Windows.
 LONG PutRegistryValue(HKEY key, const std::string& valueName, RegistryValueType type, const std::string& data);

@@ -1,6 +1,7 @@
 #include "serverlist/ServerList.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -53,8 +54,12 @@ struct FileBytes {
 
 // Empty when the file cannot be opened. The file is read with one request:
 // a large list must cost about what reading it costs.
-std::optional<FileBytes> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+std::optional<FileBytes> ReadWholeFile(const std::string& utf8Path) {
+    // Taken as UTF-8 the path reaches Windows whole, through the wide open;
+    // as plain chars it would go through the ANSI code page, and a folder
+    // named in another script would not be found.
+    const std::u8string u8Path(utf8Path.begin(), utf8Path.end());
+    std::ifstream in(std::filesystem::path(u8Path), std::ios::binary);
     if (!in) return std::nullopt;
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();

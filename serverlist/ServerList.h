@@ -2,16 +2,18 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Shell.h"
 #include "serverlist/ServerEntry.h"
 
 inline constexpr const char* kServerListFileName = "ntp_servers.txt";
 
-// The editor on the server list. No quotation marks around the path: Notepad
-// takes the whole rest of its command line as the file name, blanks included.
-inline std::string EditServerListCommandLine(std::string_view appFolder) {
-    std::string line = "notepad.exe ";
+// Notepad from Windows' own folder (SystemFolder) on the server list, whose
+// path is quoted like any argument that may hold a blank.
+inline std::string EditServerListCommandLine(std::string_view systemFolder, std::string_view appFolder) {
+    std::string line = SystemProgram(systemFolder, "notepad.exe") + " \"";
     line += appFolder;
     line += kServerListFileName;
+    line += '"';
     return line;
 }
 
@@ -24,6 +26,6 @@ std::string_view StripNull(std::string_view text);
 // so a last line whose end was never read does not count.
 void ParseServerList(std::string_view bytes, bool complete, ServerTable& table);
 
-// Reads appFolder + "ntp_servers.txt" in one go and parses it as above. A file
+// Reads appFolder (UTF-8) + "ntp_servers.txt" in one go and parses it as above. A file
 // that cannot be opened leaves the table as it was. Never throws, never tells.
 void LoadServerList(const std::string& appFolder, ServerTable& table);

@@ -7,6 +7,6 @@
 // and "C:\Veltrano.exe" gives "C:\", not "C:\\".
 std::string AppFolderFromExePath(std::string_view exePath);
 
-// AppFolder for the running exe; set once at start-up, before anything reads
+// AppFolder for the running exe, in UTF-8; set once at start-up, before anything reads
 // it. Windows build only.
 std::string InitAppFolder();

@@ -39,6 +39,21 @@ inline std::string WindowTextOf(HWND hwnd) {
     return buf;
 }
 
+// Folder names may lie outside the ANSI code page: the driver keeps them as
+// UTF-8 and hands them to Windows as UTF-16.
+inline std::wstring Wide(const std::string& utf8) {
+    const int n = static_cast<int>(utf8.size());
+    std::wstring w(utf8.size(), L'\0');
+    w.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), n, w.data(), n)));
+    return w;
+}
+inline std::string Utf8(const std::wstring& wide) {
+    const int n = static_cast<int>(wide.size());
+    std::string s(wide.size() * 3, '\0');
+    s.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, s.data(), n * 3, nullptr, nullptr)));
+    return s;
+}
+
 // A unix path as Wine sees it.
 inline std::string WinePath(std::string unixPath) {
     for (char& c : unixPath)
@@ -147,22 +162,24 @@ inline std::string DialogText(HWND dialog) {
     return text;
 }
 
-// One copy of the program in a folder of its own, with its own server list.
+// One copy of the program in a folder of its own (its name in UTF-8), with
+// its own server list.
 class Program {
 public:
     explicit Program(const std::string& folderName, const std::vector<std::string>& serverLines) {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + folderName + "\\";
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        CopyFileA(WinePath(VELTRANO_EXE).c_str(), (folder_ + "Veltrano.exe").c_str(), FALSE);
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = Utf8(temp) + folderName + "\\";
+        CreateDirectoryW(Wide(folder_).c_str(), nullptr);
+        CopyFileW(Wide(WinePath(VELTRANO_EXE)).c_str(), Wide(folder_ + "Veltrano.exe").c_str(), FALSE);
         WriteServerList(serverLines);
     }
 
     void WriteServerList(const std::vector<std::string>& lines) const {
         std::string list;
         for (const auto& l : lines) list += l + "\r\n";
-        HANDLE f = CreateFileA((folder_ + "ntp_servers.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const std::wstring path = Wide(folder_ + "ntp_servers.txt");
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written;
         WriteFile(f, list.data(), static_cast<DWORD>(list.size()), &written, nullptr);
         CloseHandle(f);
@@ -173,12 +190,8 @@ public:
 
     // Starts the exe; true once its window exists.
     bool Start() {
-        STARTUPINFOA si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        std::string cmd = "\"" + folder_ + "Veltrano.exe\"";
-        if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &si, &pi))
-            return false;
+        const PROCESS_INFORMATION pi = StartAnother();
+        if (!pi.hProcess) return false;
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
         pid_ = pi.dwProcessId;
@@ -188,11 +201,11 @@ public:
     }
     // A second start from the same folder; returns its process.
     PROCESS_INFORMATION StartAnother() {
-        STARTUPINFOA si{};
+        STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        std::string cmd = "\"" + folder_ + "Veltrano.exe\"";
-        CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &si, &pi);
+        std::wstring cmd = Wide("\"" + folder_ + "Veltrano.exe\"");
+        CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, Wide(folder_).c_str(), &si, &pi);
         return pi;
     }
     // Until the program has handled what is queued for it.

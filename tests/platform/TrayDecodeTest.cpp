@@ -54,10 +54,13 @@ TEST(TrayTip, TextThenOneNulThenBlanks) {
     }
 }
 
-TEST(OutsideTools, EditorCommandLineKeepsBlanksUnquoted) {
-    EXPECT_EQ(EditServerListCommandLine("C:\\Program Files\\Tool\\"),
-              "notepad.exe C:\\Program Files\\Tool\\ntp_servers.txt");
-    EXPECT_EQ(EditServerListCommandLine("D:\\"), "notepad.exe D:\\ntp_servers.txt");
+// Started by bare name, a notepad.exe planted beside the exe would run
+// instead of Windows' own; a blank must split neither path.
+TEST(OutsideTools, StartFromTheSystemFolderWithPathsQuoted) {
+    EXPECT_EQ(EditServerListCommandLine("C:\\Windows\\system32\\", "C:\\Program Files\\Tool\\"),
+              "\"C:\\Windows\\system32\\notepad.exe\" \"C:\\Program Files\\Tool\\ntp_servers.txt\"");
+    EXPECT_EQ(DateTimeCommandLine("D:\\My Windows\\System32\\"),
+              "\"D:\\My Windows\\System32\\rundll32.exe\" shell32.dll,Control_RunDLL timedate.cpl,,0");
 }
 
 }  // namespace
