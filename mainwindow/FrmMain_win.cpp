@@ -388,7 +388,7 @@ void FrmMain::OnCommand(int id, int code) {
 
 void FrmMain::cmdReload_Click() {
     if (winsock1_->State() != 0) {
-        ShowNotice("Cannot reload servers list - An update operation is in progress!", std::string(kAppTitle));
+        ShowNotice("Cannot reload servers list - An update operation is in progress!", std::string(kAppTitle), hwnd_);
         return;
     }
     LoadServerList(setup_.appFolder, serverTable_);
@@ -456,7 +456,7 @@ void FrmMain::mnuShow_Click() {
 }
 
 void FrmMain::mnuExit_Click() {
-    if (!AskOkCancel(std::string(kExitQuestion), std::string(kAppTitle))) return;
+    if (!AskOkCancel(std::string(kExitQuestion), std::string(kAppTitle), hwnd_)) return;
     TrayOff();
     EndProgram();
 }
