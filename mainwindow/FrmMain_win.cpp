@@ -119,6 +119,10 @@ bool FrmMain::Load() {
     winsock1_->SetEvents(syncRun_.get());
     autoSync_ = std::make_unique<AutoSync>(AutoSyncControls{lblTime_, chkAuto_, txtInterval_}, *syncRun_, clock_);
     trayIcon_ = std::make_unique<NotifyIcon>(hwnd_, icon_, setup_.trayTip);
+    // Without an icon, a window hidden in the tray could not be reached.
+    trayIcon_->OnGiveUp([this] {
+        if (!IsWindowVisible(hwnd_)) Show();
+    });
     pump_.SetFilter([this](MSG& msg) { return PreTranslate(msg); });
 
     Form_Load();
@@ -271,7 +275,7 @@ LRESULT CALLBACK FrmMain::CheckBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 
 LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    if (trayIcon_ && trayIcon_->HandleTaskbarCreated(msg)) return 0;
+    if (trayIcon_ && trayIcon_->HandleMessage(msg, wp)) return 0;
     switch (msg) {
     case WM_COMMAND:
         OnCommand(LOWORD(wp), HIWORD(wp));
