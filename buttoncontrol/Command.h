@@ -85,6 +85,7 @@ private:
     std::function<void(std::string_view)> propertyChanged_;
     int width_ = 0, height_ = 0;
     bool opaque_ = true;
+    bool releasingCapture_ = false;  // the capture goes because of a release, not taken away
     // The retained face: the bitmap stays selected into faceDc_ for the
     // control's life; the DC goes first.
     UniqueGdiObj<HBITMAP> faceBitmap_;

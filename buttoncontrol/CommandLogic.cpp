@@ -23,6 +23,9 @@ bool CommandLogic::Enabled() {
 
 void CommandLogic::SetEnabled(bool enabled) {
     enabled_ = enabled;
+    // A disabled button hears no release, and a press kept until it is
+    // enabled again would stop the pointer from lighting it.
+    if (!enabled) mousePressed_ = false;
     host_.PropertyChanged("Enabled");
     Repaint();
 }
@@ -124,15 +127,18 @@ void CommandLogic::MouseDown(int button, int, int, int) {
 }
 
 void CommandLogic::MouseUp(int button, int, int, int) {
-    if (!enabled_) return;
-    if (button == kLeftButton) {
-        mousePressed_ = false;
-        if (buttonState_ == StateHighLight) DrawState(FramePicture::Normal);
-        else if (buttonState_ == StateHighLightSelect) DrawState(FramePicture::HighLightSelect);
-    }
+    // Push buttons click with the left button only.
+    if (!enabled_ || button != kLeftButton) return;
+    EndPress();
     // State 3 means the poll saw the pointer leave while the button was held:
     // letting go elsewhere is how the user takes a press back.
     if (buttonState_ != StateSelected) host_.RaiseClick();
+}
+
+void CommandLogic::EndPress() {
+    mousePressed_ = false;
+    if (buttonState_ == StateHighLight) DrawState(FramePicture::Normal);
+    else if (buttonState_ == StateHighLightSelect) DrawState(FramePicture::HighLightSelect);
 }
 
 void CommandLogic::GotFocus() {
@@ -152,6 +158,11 @@ void CommandLogic::LostFocus() {
         buttonState_ = StateNormal;
         DrawState(FramePicture::Normal);
     }
+}
+
+void CommandLogic::LostCapture() {
+    // The release will go to another window: end the press as it would, without the click.
+    if (mousePressed_) EndPress();
 }
 
 void CommandLogic::AccessKeyPress() {

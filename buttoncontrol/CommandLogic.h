@@ -75,6 +75,8 @@ public:
     void MouseUp(int button, int shift, int x, int y);
     void GotFocus();
     void LostFocus();
+    // The pointer's capture went elsewhere before the release came.
+    void LostCapture();
     void AccessKeyPress();
     void TmrMouseTick();
     void LeaveHover();
@@ -95,6 +97,8 @@ public:
     static FontDescription DefaultFont() { return {"Arial", 9.75, 400, false, false, false}; }
 
 private:
+    void EndPress();
+
     CommandHost& host_;
     std::string caption_;
     bool enabled_ = false;

@@ -133,6 +133,11 @@ LRESULT Command::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MBUTTONUP:
         Command_MouseUp(kMiddleButton, wp, lp);
         return 0;
+    case WM_CAPTURECHANGED:
+        // Disabling the button, a menu or another window taking the pointer
+        // (WM_CANCELMODE's default lets go too): the release will not come here.
+        if (!releasingCapture_) logic_.LostCapture();
+        return 0;
     case WM_SETFOCUS:
         logic_.GotFocus();
         return 0;
@@ -200,7 +205,12 @@ void Command::Command_MouseDown(int button, WPARAM keys, LPARAM pos) {
 }
 
 void Command::Command_MouseUp(int button, WPARAM keys, LPARAM pos) {
-    if (button == kLeftButton && GetCapture() == hwnd_.get()) ReleaseCapture();
+    if (button == kLeftButton && GetCapture() == hwnd_.get()) {
+        // The release ends the press itself, click included.
+        releasingCapture_ = true;
+        ReleaseCapture();
+        releasingCapture_ = false;
+    }
     logic_.MouseUp(button, ShiftState(keys), GET_X_LPARAM(pos), GET_Y_LPARAM(pos));
 }
 

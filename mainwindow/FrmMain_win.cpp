@@ -129,6 +129,10 @@ bool FrmMain::Load() {
     winsock1_->SetEvents(syncRun_.get());
     autoSync_ = std::make_unique<AutoSync>(AutoSyncControls{lblTime_, chkAuto_, txtInterval_}, *syncRun_, clock_);
     trayIcon_ = std::make_unique<NotifyIcon>(hwnd_, icon_, setup_.trayTip);
+    // Without an icon, a window hidden in the tray could not be reached.
+    trayIcon_->OnGiveUp([this] {
+        if (!IsWindowVisible(hwnd_)) Show();
+    });
     pump_.SetFilter([this](MSG& msg) { return PreTranslate(msg); });
 
     Form_Load();
@@ -281,7 +285,7 @@ LRESULT CALLBACK FrmMain::CheckBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 
 LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    if (trayIcon_ && trayIcon_->HandleTaskbarCreated(msg)) return 0;
+    if (trayIcon_ && trayIcon_->HandleMessage(msg, wp)) return 0;
     switch (msg) {
     case WM_COMMAND:
         OnCommand(LOWORD(wp), HIWORD(wp));
@@ -400,7 +404,7 @@ void FrmMain::cmdReload_Click() {
     // Asked of the run, not the socket: between its two queries a check holds
     // no connection, and a list emptied then would leave it nothing to ask.
     if (syncRun_->InProgress()) {
-        ShowNotice("Cannot reload servers list - An update operation is in progress!", std::string(kAppTitle));
+        ShowNotice("Cannot reload servers list - An update operation is in progress!", std::string(kAppTitle), hwnd_);
         return;
     }
     LoadServerList(setup_.appFolder, serverTable_);
@@ -468,7 +472,7 @@ void FrmMain::mnuShow_Click() {
 }
 
 void FrmMain::mnuExit_Click() {
-    if (!AskOkCancel(std::string(kExitQuestion), std::string(kAppTitle))) return;
+    if (!AskOkCancel(std::string(kExitQuestion), std::string(kAppTitle), hwnd_)) return;
     TrayOff();
     EndProgram();
 }

@@ -52,3 +52,54 @@ inline std::array<char, kTrayTipSize> TrayTipField(std::string_view tip) {
     field[n] = '\0';
     return field;
 }
+
+// What the icon's retry asks of the shell and of the owner's timer.
+class TrayShell {
+public:
+    virtual ~TrayShell() = default;
+    virtual bool AddIcon() = 0;  // false when the shell refused the icon
+    virtual void StartRetryTimer(uint32_t intervalMs) = 0;
+    virtual void StopRetryTimer() = 0;
+    // The shell never took the icon: the program is out of reach unless its window shows.
+    virtual void GiveUp() = 0;
+};
+
+// While the shell is still starting at logon it often refuses the icon, and
+// once its taskbar exists no TaskbarCreated follows to bring the icon back:
+// a program started hidden could be neither reached nor started again. So a
+// refused add is tried again on a timer, and given up after a while.
+class TrayAddRetry {
+public:
+    static constexpr uint32_t kIntervalMs = 2000;
+    static constexpr int kRetries = 60;  // two minutes
+
+    explicit TrayAddRetry(TrayShell& shell, uint32_t intervalMs = kIntervalMs, int retries = kRetries)
+        : shell_(shell), intervalMs_(intervalMs), retries_(retries) {}
+
+    void Add() {
+        Stop();
+        if (shell_.AddIcon()) return;
+        left_ = retries_;
+        shell_.StartRetryTimer(intervalMs_);
+    }
+    // The retry timer's tick. One still queued when the timer stopped does nothing.
+    void Tick() {
+        if (left_ == 0) return;
+        if (shell_.AddIcon()) return Stop();
+        if (--left_ > 0) return;
+        shell_.StopRetryTimer();
+        shell_.GiveUp();
+    }
+    // The icon is in place by other means, or no longer wanted.
+    void Stop() {
+        if (left_ == 0) return;
+        left_ = 0;
+        shell_.StopRetryTimer();
+    }
+
+private:
+    TrayShell& shell_;
+    uint32_t intervalMs_;
+    int retries_;
+    int left_ = 0;  // tries still to come; 0 while no timer runs
+};

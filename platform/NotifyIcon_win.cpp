@@ -34,23 +34,43 @@ NotifyIcon::NotifyIcon(HWND owner, HICON icon, const std::string& tip) {
 
 NotifyIcon::~NotifyIcon() { Remove(); }
 
-bool NotifyIcon::Add() {
+void NotifyIcon::Add() {
     wanted_ = true;
-    return Shell_NotifyIconA(NIM_ADD, &data_) != FALSE;
+    retry_.Add();
 }
 
 void NotifyIcon::Remove() {
     if (!wanted_) return;
     wanted_ = false;
+    retry_.Stop();
     Shell_NotifyIconA(NIM_DELETE, &data_);
 }
 
-bool NotifyIcon::HandleTaskbarCreated(UINT msg) {
+bool NotifyIcon::HandleMessage(UINT msg, WPARAM wp) {
+    if (msg == WM_TIMER && wp == kRetryTimer) {
+        retry_.Tick();
+        return true;
+    }
     if (msg != TaskbarCreatedMessage()) return false;
     // Also reached when the first add came before there was a taskbar, as
     // when the program starts at logon ahead of Explorer.
-    if (wanted_) Shell_NotifyIconA(NIM_ADD, &data_);
+    if (wanted_ && AddIcon()) retry_.Stop();
     return true;
+}
+
+bool NotifyIcon::AddIcon() {
+    if (Shell_NotifyIconA(NIM_ADD, &data_)) return true;
+    // A busy shell can time out and still add the icon; a later add then
+    // fails because the icon exists, and only a change finds it there.
+    return Shell_NotifyIconA(NIM_MODIFY, &data_) != FALSE;
+}
+
+void NotifyIcon::StartRetryTimer(uint32_t intervalMs) { SetTimer(data_.hWnd, kRetryTimer, intervalMs, nullptr); }
+
+void NotifyIcon::StopRetryTimer() { KillTimer(data_.hWnd, kRetryTimer); }
+
+void NotifyIcon::GiveUp() {
+    if (giveUp_) giveUp_();
 }
 
 UINT NotifyIcon::TaskbarCreatedMessage() {

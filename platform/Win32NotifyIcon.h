@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <string>
 
 #include "platform/NotifyIcon.h"
@@ -11,35 +12,51 @@
 // restarts, every icon of the notification area is lost; the taskbar then
 // broadcasts TaskbarCreated, and the icon adds itself again. Without that
 // a program hidden in the tray would be out of reach for good, since a second
-// start is refused.
-class NotifyIcon {
+// start is refused. For the same reason a refused add is tried again on a
+// timer of the owner's (TrayAddRetry), and when the shell never takes the
+// icon the owner is told to show itself.
+class NotifyIcon final : private TrayShell {
 public:
+    // On the owner's window, clear of the owner's own timers, which count from 1.
+    static constexpr UINT_PTR kRetryTimer = 101;
+
     // owner receives kTrayCallbackMessage. icon is borrowed: the window class
     // that holds it outlives this object.
     NotifyIcon(HWND owner, HICON icon, const std::string& tip);
-    ~NotifyIcon();
+    ~NotifyIcon() override;
     NotifyIcon(const NotifyIcon&) = delete;
     NotifyIcon& operator=(const NotifyIcon&) = delete;
 
-    // Puts the icon into the notification area; false when the shell refused
-    // (no taskbar yet, for one). Either way the icon is wanted from now on and
-    // comes back with the next TaskbarCreated.
-    bool Add();
+    // Puts the icon into the notification area, or starts trying again when
+    // the shell refused (no taskbar yet, for one). Either way the icon is
+    // wanted from now on and comes back with the next TaskbarCreated.
+    void Add();
     // Takes the icon away for good; TaskbarCreated no longer brings it back.
     void Remove();
     bool Wanted() const { return wanted_; }
 
     // Call with every message of the owner's window procedure; true when it
-    // was the taskbar announcing itself (the icon has been added again).
-    bool HandleTaskbarCreated(UINT msg);
+    // was the icon's: the taskbar announcing itself (the icon has been added
+    // again) or the retry timer.
+    bool HandleMessage(UINT msg, WPARAM wp);
+    // Called once the retries are over without the icon in place.
+    void OnGiveUp(std::function<void()> handler) { giveUp_ = std::move(handler); }
     // The registered number of "TaskbarCreated", the same in every process.
     static UINT TaskbarCreatedMessage();
 
     const NOTIFYICONDATAA& Record() const { return data_; }
 
 private:
+    // TrayShell
+    bool AddIcon() override;
+    void StartRetryTimer(uint32_t intervalMs) override;
+    void StopRetryTimer() override;
+    void GiveUp() override;
+
     NOTIFYICONDATAA data_{};
     bool wanted_ = false;
+    TrayAddRetry retry_{*this};
+    std::function<void()> giveUp_;
 };
 
 // Opens mnuTray ("&Show", a separator, "&Exit") at the mouse position and

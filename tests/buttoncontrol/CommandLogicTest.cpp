@@ -37,6 +37,10 @@ constexpr Event GotFocus = [](Rig& r) { r.button.GotFocus(); };
 constexpr Event LostFocus = [](Rig& r) { r.button.LostFocus(); };
 constexpr Event AccessKey = [](Rig& r) { r.button.AccessKeyPress(); };
 constexpr Event Repaint = [](Rig& r) { r.button.Repaint(); };
+// A press whose release never reaches the button; only what follows the press is recorded.
+constexpr Event PressThenDisable = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.SetEnabled(false); };
+constexpr Event PressThenLoseCapture = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.LostCapture(); };
+constexpr Event LoseCapture = [](Rig& r) { r.button.LostCapture(); };
 constexpr Event TickElsewhere = Tick<FakeCommandHost::kElsewhere>, TickOverSelf = Tick<FakeCommandHost::kSelf>,
                 TickOverContainer = Tick<FakeCommandHost::kContainer>;
 
@@ -47,12 +51,15 @@ TEST(CommandStates, Transitions) {
         {2, RightDown, 2, {}, 0},                {2, LeftUp, 2, {P::Normal}, 1},
         {4, LeftUp, 4, {P::HighLightSelect}, 1}, {1, LeftUp, 1, {}, 1},
         {3, LeftUp, 3, {}, 0},                   {3, RightUp, 3, {}, 0},
-        {2, RightUp, 2, {}, 1},                  {1, GotFocus, 3, {P::Selected}, 0},
+        {2, RightUp, 2, {}, 0},                  {1, GotFocus, 3, {P::Selected}, 0},
         {2, GotFocus, 4, {P::Pressed}, 0},       {3, LostFocus, 1, {P::Normal}, 0},
         {1, LostFocus, 1, {}, 0},                {1, AccessKey, 4, {P::Pressed, P::HighLightSelect}, 1},
         {2, TickElsewhere, 1, {P::Normal}, 0},   {4, TickElsewhere, 3, {P::Selected}, 0},
         {3, TickElsewhere, 3, {}, 0},            {2, TickOverContainer, 1, {P::Normal}, 0},
         {2, TickOverSelf, 2, {}, 0},
+        // The press is forgotten, so that a focused button lights again under the pointer once enabled.
+        {4, PressThenDisable, 0, {P::Disable}, 0}, {4, PressThenLoseCapture, 4, {P::HighLightSelect}, 0},
+        {2, PressThenLoseCapture, 2, {P::Normal}, 0}, {4, LoseCapture, 4, {}, 0},
         // A disabled button ignores pointer, focus and access key.
         {0, Move, 0, {}, 0},     {0, LeftDown, 0, {}, 0},  {0, LeftUp, 0, {}, 0},  {0, GotFocus, 0, {}, 0},
         {0, LostFocus, 0, {}, 0}, {0, AccessKey, 0, {}, 0}, {0, TickElsewhere, 0, {}, 0},

@@ -198,6 +198,23 @@ TEST(CommandInput, RealMouseClicksAndARefusedRelease) {
     form.Mouse(MOUSEEVENTF_MOVE, 70, 20);
     form.Mouse(MOUSEEVENTF_LEFTUP);
     EXPECT_EQ(Form::clicks, 1);
+
+    // A press whose release goes elsewhere is forgotten: a run disables the
+    // button, or another window takes the pointer. Focused again, the button
+    // lights under the pointer.
+    for (bool disable : {true, false}) {
+        form.Mouse(MOUSEEVENTF_LEFTDOWN);
+        if (disable) form.button.SetEnabled(false);
+        else SetCapture(form.hwnd);
+        form.Mouse(MOUSEEVENTF_LEFTUP);
+        ReleaseCapture();
+        form.button.SetEnabled(true);
+        SetFocus(form.button.Hwnd());
+        EXPECT_FALSE(form.button.Logic().MousePressed()) << disable;
+        form.Mouse(MOUSEEVENTF_MOVE, 72, 22);
+        EXPECT_EQ(form.button.Logic().ButtonState(), StateHighLightSelect) << disable;
+    }
+    EXPECT_EQ(Form::clicks, 1);
 }
 
 TEST(CommandInput, AltWithTheAccessKeyPressesAnEnabledButton) {

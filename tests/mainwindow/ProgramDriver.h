@@ -237,11 +237,11 @@ public:
     }
     bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
 
-    // A left click in the middle of a control: the pointer goes there, so
-    // that the buttons' own polling agrees, and the mouse messages follow in
-    // order. Posted rather than sent through the input queue, where the
-    // activation of the window could overtake them.
-    void Click(int id) const {
+    // A click (left unless asked) in the middle of a control: the pointer
+    // goes there, so that the buttons' own polling agrees, and the mouse
+    // messages follow in order. Posted rather than sent through the input
+    // queue, where the activation of the window could overtake them.
+    void Click(int id, bool right = false) const {
         HWND control = Control(id);
         RECT r;
         GetClientRect(control, &r);
@@ -250,8 +250,8 @@ public:
         ClientToScreen(control, &screen);
         SetCursorPos(screen.x, screen.y);
         PostMessageA(control, WM_MOUSEMOVE, 0, at);
-        PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
-        PostMessageA(control, WM_LBUTTONUP, 0, at);
+        PostMessageA(control, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, at);
+        PostMessageA(control, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
         Settle();
     }
     // Alt with an access key, as the keyboard delivers it to the focused window.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/NotifyIcon.h"
 #include "serverlist/ServerList.h"
@@ -51,6 +52,45 @@ TEST(TrayTip, TextThenOneNulThenBlanks) {
         EXPECT_EQ(std::string(field.data(), c.nulAt), c.tip.substr(0, c.nulAt));
         EXPECT_EQ(std::string(field.data() + c.nulAt + 1, field.size() - c.nulAt - 1),
                   std::string(field.size() - c.nulAt - 1, ' '));
+    }
+}
+
+// Takes the icon at the given try (0 the first add, k the k-th retry); never at -1.
+struct FakeTrayShell final : TrayShell {
+    int takesAt = -1, adds = 0, timerStops = 0, gaveUp = 0;
+    std::vector<uint32_t> timerStarts;
+    bool AddIcon() override { return adds++ == takesAt; }
+    void StartRetryTimer(uint32_t ms) override { timerStarts.push_back(ms); }
+    void StopRetryTimer() override { ++timerStops; }
+    void GiveUp() override { ++gaveUp; }
+};
+
+TEST(TrayAddRetry, RefusedAddIsTriedOnEachTickUntilTakenStoppedOrGivenUp) {
+    struct Case {
+        int takesAt, stopAfterTicks, adds;
+        bool retried, gaveUp;
+    } cases[] = {
+        {0, 99, 1, false, false},   // taken at once: no timer
+        {3, 99, 4, true, false},
+        {5, 99, 6, true, false},    // at the last retry
+        {-1, 99, 6, true, true},    // the first add and five retries
+        {-1, 2, 3, true, false},    // removed, or added by TaskbarCreated
+    };
+    for (const auto& c : cases) {
+        FakeTrayShell shell;
+        shell.takesAt = c.takesAt;
+        TrayAddRetry retry(shell, 500, 5);
+        retry.Add();
+        // Ticks past the end are ones still queued when the timer stopped.
+        for (int tick = 1; tick <= 8; ++tick) {
+            retry.Tick();
+            if (tick == c.stopAfterTicks) retry.Stop();
+        }
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
+        EXPECT_EQ(shell.adds, c.adds);
+        EXPECT_EQ(shell.timerStarts, c.retried ? std::vector<uint32_t>{500} : std::vector<uint32_t>{});
+        EXPECT_EQ(shell.timerStops, c.retried ? 1 : 0);
+        EXPECT_EQ(shell.gaveUp, c.gaveUp ? 1 : 0);
     }
 }
 
