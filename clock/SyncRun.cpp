@@ -121,7 +121,9 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
 // Anyone on the path can answer port 37, and a reply that passes every check
 // can still carry any date: the clock is only set to a time that can be true.
 void SyncRun::SetClock(const SystemTime& serverTime, const SystemTime& systemTime, RunBy by) {
-    if (SecondsBetween(serverTime, shared_.builtOn) < 0) {
+    // A day's grace: the build's date is a UTC day, and the user's offset
+    // may move the server's time back across it.
+    if (SecondsBetween(serverTime, shared_.builtOn) < -kBuildDateGraceSeconds) {
         controls_.lblInfo.SetText(" Server time " + FormatDate(serverTime) +
                                   " is older than this program - the clock was not changed!");
         return;

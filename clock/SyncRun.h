@@ -43,6 +43,7 @@ public:
     // Windows' own time service refuses larger corrections on standalone
     // machines by default; beyond this an automatic run only reports.
     static constexpr int64_t kMaxAutomaticCorrectionSeconds = 15 * 3600;
+    static constexpr int64_t kBuildDateGraceSeconds = 24 * 3600;
 
     SyncRun(SyncControls controls, SyncShared shared, TcpClient& winsock1, SystemClock& clock,
             EventPump& events);
