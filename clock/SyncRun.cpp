@@ -1,5 +1,6 @@
 #include "clock/SyncRun.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -97,6 +98,9 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
     }
     std::optional<SystemTime> serverTime = DecodeReply(replyData_.Count());
     if (!serverTime) return errorPath(kOverflowNumber, kOverflowDescription);
+    // A message box or menu may have held the wait long after the reply came:
+    // the server's time has gone on since, as the system clock has.
+    AddSeconds(*serverTime, std::llround(clock_.MonotonicSeconds() - replyArrivedAt_));
     ApplyOffset(*serverTime, shared_.offsetMinutes);
     serverTime_ = serverTime;
     const SystemTime systemTime = clock_.GetSystemTime();
@@ -160,7 +164,10 @@ void SyncRun::PauseBeforeFurtherCheck(double queryStarted) {
     }
 }
 
-void SyncRun::Winsock1_DataArrival(int32_t) { replyData_.Append(winsock1_.GetData()); }
+void SyncRun::Winsock1_DataArrival(int32_t) {
+    replyData_.Append(winsock1_.GetData());
+    replyArrivedAt_ = clock_.MonotonicSeconds();
+}
 
 void SyncRun::Winsock1_Close() { winsock1_.Close(); }
 

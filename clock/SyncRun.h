@@ -74,6 +74,7 @@ private:
     SystemClock& clock_;
     EventPump& events_;
     ReplyBuffer replyData_;
+    double replyArrivedAt_ = 0;  // monotonic seconds of the last bytes received
     std::optional<double> lastSyncTimer_;
     std::optional<SystemTime> serverTime_;
     bool inProgress_ = false;

@@ -91,9 +91,9 @@ std::optional<SystemTime> DecodeReply(std::string_view four) {
     return t;
 }
 
-void ApplyOffset(SystemTime& utc, int32_t offsetMinutes) {
-    FromEpochSeconds(ToEpochSeconds(utc) - int64_t{offsetMinutes} * 60, utc);
-}
+void ApplyOffset(SystemTime& utc, int32_t offsetMinutes) { AddSeconds(utc, -int64_t{offsetMinutes} * 60); }
+
+void AddSeconds(SystemTime& utc, int64_t seconds) { FromEpochSeconds(ToEpochSeconds(utc) + seconds, utc); }
 
 int64_t SecondsBetween(const SystemTime& a, const SystemTime& b) {
     return ToEpochSeconds(a) - ToEpochSeconds(b);

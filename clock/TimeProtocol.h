@@ -43,6 +43,9 @@ std::optional<SystemTime> DecodeReply(std::string_view four);
 // ends alike.
 void ApplyOffset(SystemTime& utc, int32_t offsetMinutes);
 
+// Moves the whole instant forward by seconds (back when negative).
+void AddSeconds(SystemTime& utc, int64_t seconds);
+
 // Seconds between two instants, ignoring milliseconds: a - b.
 int64_t SecondsBetween(const SystemTime& a, const SystemTime& b);
 

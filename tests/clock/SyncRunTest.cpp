@@ -204,15 +204,17 @@ TEST(SyncTime, ReplyThatCameDuringAModalLoopIsNotATimeout) {
     Rig r;
     r.socket.servers = {Answers(kReply)};
     // A message box opened during the wait runs its own loop for 9 s, in which
-    // the whole reply arrives.
+    // the whole reply arrives at once; the system clock goes on meanwhile.
     r.pump.hook = [&] {
         if (r.socket.State() == 0) return;
         r.socket.DeliverOne();
         r.socket.DeliverOne();
         r.clock.monotonicMs += 9000;
+        r.clock.utc.wSecond += 9;
     };
     r.Check();
     EXPECT_EQ(r.lblInfo.Text(), " Local time is OK");
+    EXPECT_EQ(r.socket.connectedTo.size(), 1u);
 }
 
 TEST(SyncTime, RefusedClockIsReportedAndStillRestartsTheInterval) {
