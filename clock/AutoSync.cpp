@@ -53,7 +53,7 @@ bool AutoSync::IntervalPassed() const {
 
 void AutoSync::RunAutomatic() {
     const std::optional<double> before = run_.LastSyncTimer();
-    run_.SyncTime(false, false, RunBy::Automatic);
+    run_.SyncTime(kSetClock, kFirstQuery, RunBy::Automatic);
     const std::optional<double> after = run_.LastSyncTimer();
     if (after != before) {
         failedAt_.reset();

@@ -8,6 +8,7 @@ namespace {
 
 constexpr int32_t kOverflowNumber = 6;
 const char* const kOverflowDescription = "Overflow";
+const char* const kCannotGetTime = " Cannot get time from server! (An error occurred) ";
 
 std::string ErrorText(const char* prefix, int64_t number, const std::string& description) {
     return prefix + std::to_string(number) + ":" + description;
@@ -32,35 +33,50 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
     controls_.cmdCheckTime.SetEnabled(false);
     controls_.cmdSynchronize.SetEnabled(false);
 
-    // Every ending passes through here, error path included. A connection
-    // left open would keep a server's reply coming into the next run.
-    auto finish = [this] {
-        if (winsock1_.State() != 0) winsock1_.Close();
-        controls_.cmdCheckTime.SetEnabled(true);
-        controls_.cmdSynchronize.SetEnabled(true);
-    };
-    auto errorPath = [this, &finish](int64_t number, const std::string& description) {
-        controls_.lblInfo.SetText(
-            ErrorText(" Cannot get time from server! (An error occurred) ", number, description));
-        finish();
-    };
+    // Every ending passes through Finish, error path included.
+    const std::optional<std::string> server = ChooseServer();
+    if (!server) return Finish();
+    const std::optional<double> queryStarted = StartQuery(*server);
+    if (!queryStarted || !AwaitReply()) return Finish();
+    const std::optional<SystemTime> serverTime = ServerTimeFromReply();
+    if (!serverTime) return Finish();
+    const SystemTime systemTime = clock_.GetSystemTime();
 
+    if (!checkOnly) {
+        SetClock(*serverTime, systemTime, by);
+    } else if (!ReportCheck(*serverTime, systemTime, isRetry)) {
+        PauseBeforeFurtherCheck(*queryStarted);
+        Run(kCheckOnly, kRetry, by);
+    }
+    Finish();
+}
+
+// A connection left open would keep a server's reply coming into the next run.
+void SyncRun::Finish() {
+    if (winsock1_.State() != 0) winsock1_.Close();
+    controls_.cmdCheckTime.SetEnabled(true);
+    controls_.cmdSynchronize.SetEnabled(true);
+}
+
+std::optional<std::string> SyncRun::ChooseServer() {
     const int16_t index = controls_.cmbServer.ListIndex();
     if (index < 0) {
         controls_.lblInfo.SetText(" No server selected");
-        return finish();
+        return std::nullopt;
     }
     ServerEntry entry;
     if (static_cast<size_t>(index) < shared_.serverTable.size()) entry = shared_.serverTable[index];
     if (entry.Host.empty() && entry.Address.empty()) {
         controls_.lblInfo.SetText(" No data for this server, please select server");
-        return finish();
+        return std::nullopt;
     }
     // An entry without a host name is reached at its address: an empty name
     // would mean this computer.
     const bool useAddress = !entry.Address.empty() && (controls_.chkUseIP.Value() == 1 || entry.Host.empty());
-    const std::string& server = useAddress ? entry.Address : entry.Host;
+    return useAddress ? entry.Address : entry.Host;
+}
 
+std::optional<double> SyncRun::StartQuery(const std::string& server) {
     controls_.lblInfo.SetText(" Getting Time from " + server + " ...");
     events_.PumpPendingEvents();
     replyData_.Clear();
@@ -68,8 +84,15 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
     winsock1_.SetRemoteHost(server);
     winsock1_.SetRemotePort(kTimePort);
     const double queryStarted = clock_.MonotonicSeconds();
-    if (auto failed = winsock1_.Connect()) return errorPath(failed->number, failed->description);
+    if (auto failed = winsock1_.Connect()) {
+        controls_.lblInfo.SetText(ErrorText(kCannotGetTime, failed->number, failed->description));
+        return std::nullopt;
+    }
+    return queryStarted;
+}
 
+// The server closes the connection once it has sent its four bytes.
+bool SyncRun::AwaitReply() {
     // Measured on the monotonic clock so that midnight or a clock change
     // during the wait cannot end it early.
     const double t0 = clock_.MonotonicSeconds();
@@ -78,48 +101,49 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
         events_.PumpPendingEvents();
         // The socket first: a message box or menu may have held this loop
         // past the time-out while the whole reply came in.
-        if (winsock1_.State() == 0 || shared_.windowsClosing) break;
+        if (winsock1_.State() == 0 || shared_.windowsClosing) return true;
         if (clock_.MonotonicSeconds() - t0 > kTimeoutSeconds) {
             winsock1_.Close();
             controls_.lblInfo.SetText(" Timeout awaiting for a response.");
-            return finish();
+            return false;
         }
     }
+}
 
+std::optional<SystemTime> SyncRun::ServerTimeFromReply() {
     switch (replyData_.Check()) {
     case ReplyBuffer::Outcome::NoResponse:
         controls_.lblInfo.SetText(" No response received from NTP server.");
-        return finish();
+        return std::nullopt;
     case ReplyBuffer::Outcome::ErrorInData:
         controls_.lblInfo.SetText(" Error in data received from NTP server, try again");
-        return finish();
+        return std::nullopt;
     case ReplyBuffer::Outcome::Complete:
         break;
     }
     std::optional<SystemTime> serverTime = DecodeReply(replyData_.Count());
-    if (!serverTime) return errorPath(kOverflowNumber, kOverflowDescription);
+    if (!serverTime) {
+        controls_.lblInfo.SetText(ErrorText(kCannotGetTime, kOverflowNumber, kOverflowDescription));
+        return std::nullopt;
+    }
     // A message box or menu may have held the wait long after the reply came:
     // the server's time has gone on since, as the system clock has.
     AddSeconds(*serverTime, std::llround(clock_.MonotonicSeconds() - replyArrivedAt_));
     ApplyOffset(*serverTime, shared_.offsetMinutes);
     serverTime_ = serverTime;
-    const SystemTime systemTime = clock_.GetSystemTime();
+    return serverTime;
+}
 
-    if (checkOnly) {
-        const int64_t d = std::llabs(SecondsBetween(systemTime, *serverTime));
-        if (d <= 1) {
-            controls_.lblInfo.SetText(" Local time is OK");
-        } else if (isRetry) {
-            controls_.lblInfo.SetText(" Local time inaccurate - difference is " + std::to_string(d) +
-                                      " seconds!");
-        } else {
-            PauseBeforeFurtherCheck(queryStarted);
-            Run(true, true, by);
-        }
+bool SyncRun::ReportCheck(const SystemTime& serverTime, const SystemTime& systemTime, bool isRetry) {
+    const int64_t d = std::llabs(SecondsBetween(systemTime, serverTime));
+    if (d <= 1) {
+        controls_.lblInfo.SetText(" Local time is OK");
+    } else if (isRetry) {
+        controls_.lblInfo.SetText(" Local time inaccurate - difference is " + std::to_string(d) + " seconds!");
     } else {
-        SetClock(*serverTime, systemTime, by);
+        return false;
     }
-    finish();
+    return true;
 }
 
 // Anyone on the path can answer port 37, and a reply that passes every check

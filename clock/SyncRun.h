@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "clock/TimeProtocol.h"
 #include "platform/Controls.h"
@@ -29,6 +30,14 @@ struct SyncShared {
 
 // Who asked for a run: a run nobody watches must not make large corrections.
 enum class RunBy { User, Automatic };
+
+// SyncTime's two flags by name, so that a call says what it asks for.
+inline constexpr bool kCheckOnly = true;  // compare with the system clock, change nothing
+inline constexpr bool kSetClock = false;
+// A check that finds a difference asks once more before reporting it; a
+// retry reports what it finds.
+inline constexpr bool kFirstQuery = false;
+inline constexpr bool kRetry = true;
 
 // One query of the selected time server, then either a comparison with the
 // system clock or a setting of it. Synchronous: while waiting it lets the
@@ -65,8 +74,18 @@ public:
 
 private:
     void Run(bool checkOnly, bool isRetry, RunBy by);
+    // Each step below reports on lblInfo why a run ends there.
+    std::optional<std::string> ChooseServer();
+    // Connects; the monotonic seconds at which the query started.
+    std::optional<double> StartQuery(const std::string& server);
+    bool AwaitReply();
+    // The server's time now, offset applied.
+    std::optional<SystemTime> ServerTimeFromReply();
+    // False when the difference is to be checked once more before it is reported.
+    bool ReportCheck(const SystemTime& serverTime, const SystemTime& systemTime, bool isRetry);
     void PauseBeforeFurtherCheck(double queryStarted);
     void SetClock(const SystemTime& serverTime, const SystemTime& systemTime, RunBy by);
+    void Finish();
 
     SyncControls controls_;
     SyncShared shared_;

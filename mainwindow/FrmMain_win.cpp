@@ -366,7 +366,7 @@ void FrmMain::OnCommand(int id, int code) {
         // Disabling the focused button for the run leaves no control with
         // the focus; give it back afterwards so the keyboard still works.
         HWND focus = GetFocus();
-        syncRun_->SyncTime(id == kIdCmdCheckTime, false);
+        syncRun_->SyncTime(id == kIdCmdCheckTime ? kCheckOnly : kSetClock, kFirstQuery);
         if (!GetFocus() && focus && IsWindowVisible(hwnd_) && GetActiveWindow() == hwnd_) SetFocus(focus);
         return;
     }

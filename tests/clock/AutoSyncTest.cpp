@@ -43,7 +43,7 @@ struct Rig {
     void SynchronizeEndingAt(int64_t endMs) {
         ServerAnswers();
         clock.monotonicMs = endMs - kGoodRunMs;
-        run.SyncTime(false, false);
+        run.SyncTime(kSetClock, kFirstQuery);
         ASSERT_EQ(run.LastSyncTimer(), endMs / 1000.0);
     }
 };
@@ -106,7 +106,7 @@ TEST(AutoSync, TicksDuringARunOnlyRefreshTheClock) {
     // A manual Check waits for a server that never answers; the timer ticks on.
     r.socket.servers.push_back({});
     r.pump.hook = [&] { r.autoSync.TimerTime_Timer(); };
-    r.run.SyncTime(true, false);
+    r.run.SyncTime(kCheckOnly, kFirstQuery);
     r.pump.hook = nullptr;
     EXPECT_EQ(r.Runs(), 1u);
     EXPECT_GT(r.lblTime.history.size(), 100u);

@@ -46,8 +46,8 @@ struct Rig {
             EXPECT_FALSE(cmdSynchronize.enabled);
         };
     }
-    void Check() { run.SyncTime(true, false); }
-    void Synchronize() { run.SyncTime(false, false); }
+    void Check() { run.SyncTime(kCheckOnly, kFirstQuery); }
+    void Synchronize() { run.SyncTime(kSetClock, kFirstQuery); }
     bool ButtonsEnabled() const { return cmdCheckTime.enabled && cmdSynchronize.enabled; }
 };
 
@@ -189,7 +189,7 @@ TEST(SyncTime, ImpossibleTimesAreNeverSetAndLargeOnesOnlyByTheUser) {
         Rig r;
         r.clock.utc = c.system;
         r.socket.servers = {Answers(c.reply)};
-        r.run.SyncTime(false, false, c.by);
+        r.run.SyncTime(kSetClock, kFirstQuery, c.by);
         if (*c.message) {
             EXPECT_EQ(r.lblInfo.Text(), c.message);
             EXPECT_TRUE(r.clock.setCalls.empty());
@@ -292,7 +292,7 @@ TEST(SyncTime, NoSecondRunWhileOneWaits) {
     int nestedCalls = 0;
     r.pump.hook = [&] {
         ++nestedCalls;
-        r.run.SyncTime(false, false);  // a timer tick arriving mid-run
+        r.run.SyncTime(kSetClock, kFirstQuery);  // a timer tick arriving mid-run
     };
     r.Check();
     EXPECT_GT(nestedCalls, 0);

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         const double t0 = clock.MonotonicSeconds();
-        run.SyncTime(true, true);
+        run.SyncTime(kCheckOnly, kRetry);
         ms.push_back((clock.MonotonicSeconds() - t0) * 1000);
         const auto t = run.ServerTime();
         if (!t) {

@@ -41,7 +41,7 @@ struct RealRig {
     // Seconds the run took.
     double Check() {
         const double t0 = clock.MonotonicSeconds();
-        run.SyncTime(true, true);
+        run.SyncTime(kCheckOnly, kRetry);
         return clock.MonotonicSeconds() - t0;
     }
 };
@@ -72,7 +72,7 @@ TEST(WinsockRun, UnreachableFirstAddressLeavesTheNextOneTime) {
 TEST(WinsockRun, WineRefusesToJumpTheClock) {
     RealRig r(loopback::kTimeService);
     r.offsetMinutes = 30;
-    r.run.SyncTime(false, false);
+    r.run.SyncTime(kSetClock, kFirstQuery);
     // Wine's wording of 1314 differs from Windows'; the number is what matters.
     const std::string expected = " Cannot set the system clock! (An error occurred) 1314:";
     EXPECT_EQ(Prefix(r.lblInfo.Text(), expected.size()), expected);
