@@ -53,7 +53,7 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
 
 // A connection left open would keep a server's reply coming into the next run.
 void SyncRun::Finish() {
-    if (winsock1_.State() != 0) winsock1_.Close();
+    if (winsock1_.State() != SocketState::Closed) winsock1_.Close();
     controls_.cmdCheckTime.SetEnabled(true);
     controls_.cmdSynchronize.SetEnabled(true);
 }
@@ -80,7 +80,7 @@ std::optional<double> SyncRun::StartQuery(const std::string& server) {
     controls_.lblInfo.SetText(" Getting Time from " + server + " ...");
     events_.PumpPendingEvents();
     replyData_.Clear();
-    if (winsock1_.State() != 0) winsock1_.Close();
+    if (winsock1_.State() != SocketState::Closed) winsock1_.Close();
     winsock1_.SetRemoteHost(server);
     winsock1_.SetRemotePort(kTimePort);
     const double queryStarted = clock_.MonotonicSeconds();
@@ -101,7 +101,7 @@ bool SyncRun::AwaitReply() {
         events_.PumpPendingEvents();
         // The socket first: a message box or menu may have held this loop
         // past the time-out while the whole reply came in.
-        if (winsock1_.State() == 0 || shared_.windowsClosing) return true;
+        if (winsock1_.State() == SocketState::Closed || shared_.windowsClosing) return true;
         if (clock_.MonotonicSeconds() - t0 > kTimeoutSeconds) {
             winsock1_.Close();
             controls_.lblInfo.SetText(" Timeout awaiting for a response.");
@@ -197,5 +197,5 @@ void SyncRun::Winsock1_Close() { winsock1_.Close(); }
 
 void SyncRun::Winsock1_Error(int32_t number, const std::string& description) {
     controls_.lblInfo.SetText(ErrorText("An error occurred: ", number, description));
-    if (number > 0 && winsock1_.State() != 0) winsock1_.Close();
+    if (number > 0 && winsock1_.State() != SocketState::Closed) winsock1_.Close();
 }

@@ -20,12 +20,15 @@ public:
     virtual void Winsock1_Error(int32_t number, const std::string& description) = 0;
 };
 
+// The Winsock control's State values that a client goes through, numbered as
+// that control numbers them. Closed until Connect, and again after Close.
+enum class SocketState { Closed = 0, Resolving = 4, Connecting = 6, Connected = 7, PeerClosing = 8, Error = 9 };
+
 // A TCP client with just the members the synchronisation run relies on.
-// State() is 0 when closed and non-zero from Connect until Close.
 class TcpClient {
 public:
     virtual ~TcpClient() = default;
-    virtual int State() const = 0;
+    virtual SocketState State() const = 0;
     virtual void Close() = 0;
     virtual void SetRemoteHost(const std::string& host) = 0;
     virtual void SetRemotePort(uint16_t port) = 0;

@@ -100,7 +100,7 @@ void Win32Socket::Close() {
     ++generation_;
     socket_.reset();
     addresses_.clear();
-    state_ = kClosed;
+    state_ = SocketState::Closed;
 }
 
 std::optional<SocketError> Win32Socket::Connect() {
@@ -110,12 +110,12 @@ std::optional<SocketError> Win32Socket::Connect() {
     if (Lookup(host_, port_, AI_NUMERICHOST, numeric) == 0) {
         addresses_ = std::move(numeric);
         nextAddress_ = 0;
-        state_ = kConnecting;
+        state_ = SocketState::Connecting;
         TryNextAddress(WSAHOST_NOT_FOUND);
         return std::nullopt;
     }
     // Only names need the resolver; its answer comes back as a message.
-    state_ = kResolving;
+    state_ = SocketState::Resolving;
     HWND target = window_.get();
     std::thread([target, generation = generation_, host = host_, port = port_] {
         auto* r = new Resolved{generation, 0, {}};
@@ -126,11 +126,11 @@ std::optional<SocketError> Win32Socket::Connect() {
 }
 
 void Win32Socket::OnResolved(Resolved* r) {
-    if (r->generation != generation_ || state_ != kResolving) return;
+    if (r->generation != generation_ || state_ != SocketState::Resolving) return;
     if (r->error != 0) return Fail(r->error);
     addresses_ = std::move(r->addresses);
     nextAddress_ = 0;
-    state_ = kConnecting;
+    state_ = SocketState::Connecting;
     TryNextAddress(WSAHOST_NOT_FOUND);
 }
 
@@ -164,12 +164,12 @@ void Win32Socket::TryNextAddress(int lastError) {
 
 void Win32Socket::OnAttemptTimeout() {
     KillTimer(window_.get(), kAttemptTimer);
-    if (state_ == kConnecting) TryNextAddress(WSAETIMEDOUT);
+    if (state_ == SocketState::Connecting) TryNextAddress(WSAETIMEDOUT);
 }
 
 void Win32Socket::Fail(int error) {
     socket_.reset();
-    state_ = kError;
+    state_ = SocketState::Error;
     if (events_) events_->Winsock1_Error(error, SystemMessage(static_cast<DWORD>(error)));
 }
 
@@ -179,7 +179,7 @@ void Win32Socket::OnSocket(SOCKET s, WORD event, WORD error) {
     case FD_CONNECT:
         KillTimer(window_.get(), kAttemptTimer);
         if (error != 0) return TryNextAddress(error);
-        state_ = kConnected;
+        state_ = SocketState::Connected;
         return;
     case FD_READ: {
         u_long waiting = 0;
@@ -196,7 +196,7 @@ void Win32Socket::OnSocket(SOCKET s, WORD event, WORD error) {
              ++i)
             if (events_) events_->Winsock1_DataArrival(static_cast<int32_t>(waiting > INT32_MAX ? INT32_MAX : waiting));
         if (!socket_ || s != socket_.get()) return;
-        state_ = kPeerClosing;
+        state_ = SocketState::PeerClosing;
         if (events_) events_->Winsock1_Close();
         return;
     }

@@ -16,8 +16,6 @@
 // never freezes the window.
 class Win32Socket final : public TcpClient {
 public:
-    // The Winsock control's State values that this client uses.
-    enum : int { kClosed = 0, kResolving = 4, kConnecting = 6, kConnected = 7, kPeerClosing = 8, kError = 9 };
     static constexpr size_t kReadChunk = 64 * 1024;
     // How long an address that has others after it may take to accept, so an
     // unreachable first address (a broken IPv6 route) leaves the others time.
@@ -31,7 +29,7 @@ public:
     Win32Socket(const Win32Socket&) = delete;
     Win32Socket& operator=(const Win32Socket&) = delete;
 
-    int State() const override { return state_; }
+    SocketState State() const override { return state_; }
     void Close() override;
     void SetRemoteHost(const std::string& host) override { host_ = host; }
     void SetRemotePort(uint16_t port) override { port_ = port; }
@@ -52,7 +50,7 @@ private:
     UniqueSocket socket_;
     std::string host_;
     uint16_t port_ = 0;
-    int state_ = kClosed;
+    SocketState state_ = SocketState::Closed;
     unsigned generation_ = 0;  // bumped by Close; stale resolver answers are dropped
     std::vector<sockaddr_storage> addresses_;
     size_t nextAddress_ = 0;

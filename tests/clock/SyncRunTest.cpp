@@ -206,7 +206,7 @@ TEST(SyncTime, ReplyThatCameDuringAModalLoopIsNotATimeout) {
     // A message box opened during the wait runs its own loop for 9 s, in which
     // the whole reply arrives at once; the system clock goes on meanwhile.
     r.pump.hook = [&] {
-        if (r.socket.State() == 0) return;
+        if (r.socket.State() == SocketState::Closed) return;
         r.socket.DeliverOne();
         r.socket.DeliverOne();
         r.clock.monotonicMs += 9000;
@@ -236,7 +236,7 @@ TEST(SyncTime, ServersThatNeverFinishTimeOutOnTheMonotonicClock) {
         EXPECT_EQ(r.lblInfo.Text(), " Timeout awaiting for a response.");
         EXPECT_GT(r.clock.monotonicMs - start, 8000);
         EXPECT_LT(r.clock.monotonicMs - start, 8100);
-        EXPECT_EQ(r.socket.State(), 0);
+        EXPECT_EQ(r.socket.State(), SocketState::Closed);
         EXPECT_TRUE(r.clock.setCalls.empty());
         EXPECT_FALSE(r.run.LastSyncTimer());
         EXPECT_TRUE(r.ButtonsEnabled());
@@ -250,7 +250,7 @@ TEST(SyncTime, RefusedConnectionShowsTheErrorThenNoResponse) {
     EXPECT_EQ(r.lblInfo.history, (std::vector<std::string>{" Getting Time from time.example ...",
                                                            "An error occurred: 10061:fake failure",
                                                            " No response received from NTP server."}));
-    EXPECT_EQ(r.socket.State(), 0);
+    EXPECT_EQ(r.socket.State(), SocketState::Closed);
     EXPECT_TRUE(r.ButtonsEnabled());
 }
 
@@ -309,7 +309,7 @@ TEST(SyncTime, WindowsClosingEndsTheWaitWithWhatArrived) {
     r.Check();
     EXPECT_EQ(r.lblInfo.Text(), " Local time is OK");
     EXPECT_LT(r.clock.monotonicMs - start, 100);
-    EXPECT_EQ(r.socket.State(), 0);
+    EXPECT_EQ(r.socket.State(), SocketState::Closed);
 }
 
 TEST(SyncTime, SocketErrorWithoutOpenSocketDoesNotClose) {

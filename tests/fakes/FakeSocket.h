@@ -29,10 +29,10 @@ public:
     std::optional<SocketError> connectFails;
     int closeCalls = 0;
 
-    int State() const override { return state_; }
+    SocketState State() const override { return state_; }
     void Close() override {
         ++closeCalls;
-        state_ = 0;
+        state_ = SocketState::Closed;
         script_.clear();
         pending_.clear();
     }
@@ -41,7 +41,7 @@ public:
     std::optional<SocketError> Connect() override {
         if (connectFails) return connectFails;
         connectedTo.push_back(host_);
-        state_ = 6;
+        state_ = SocketState::Connecting;
         script_.clear();
         if (!servers.empty()) {
             script_ = std::move(servers.front());
@@ -57,16 +57,16 @@ public:
         script_.pop_front();
         switch (s.kind) {
         case Step::Data:
-            state_ = 7;
+            state_ = SocketState::Connected;
             pending_ += s.bytes;
             events->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
             break;
         case Step::PeerClose:
-            state_ = 8;
+            state_ = SocketState::PeerClosing;
             events->Winsock1_Close();
             break;
         case Step::Error:
-            state_ = 9;
+            state_ = SocketState::Error;
             events->Winsock1_Error(s.number, "fake failure");
             break;
         }
@@ -75,7 +75,7 @@ public:
     uint16_t port = 0;
 
 private:
-    int state_ = 0;
+    SocketState state_ = SocketState::Closed;
     std::string host_;
     std::string pending_;
     Script script_;

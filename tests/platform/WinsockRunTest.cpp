@@ -54,7 +54,7 @@ TEST(WinsockRun, LiveServerAgreesWithThisClock) {
         r.Check();
         EXPECT_EQ(r.lblInfo.Text(), " Local time is OK") << host;
         EXPECT_EQ(r.lblInfo.history.front(), std::string(" Getting Time from ") + host + " ...");
-        EXPECT_EQ(r.socket.State(), 0);
+        EXPECT_EQ(r.socket.State(), SocketState::Closed);
     }
 }
 
@@ -105,7 +105,7 @@ TEST(WinsockRun, ServersThatKeepTheConnectionTimeOut) {
         EXPECT_EQ(r.lblInfo.Text(), " Timeout awaiting for a response.") << host;
         EXPECT_GT(took, 8.0);
         EXPECT_LT(took, 9.5);
-        EXPECT_EQ(r.socket.State(), 0);
+        EXPECT_EQ(r.socket.State(), SocketState::Closed);
     }
 }
 
