@@ -4,12 +4,6 @@
 #define IDC_STATIC (-1)
 #endif
 
-// The version resource and the window title are both made from these.
-#define VELTRANO_PRODUCT_NAME "Korvane Veltrano"
-#define VELTRANO_VERSION_MAJOR 1
-#define VELTRANO_VERSION_MINOR 2
-#define VELTRANO_VERSION_BUILD 44
-
 // The push button's six frame pictures, in the order of FramePicture.
 #define IDB_BUTTON_FIRST 201
 #define IDB_BUTTON_NORMAL 201

@@ -1,6 +1,6 @@
 #include "settings/Startup.h"
 
-#include "resources/resource.h"
+#include "resources/Version.h"
 
 std::string AlreadyRunningText() {
     return std::string(kAppTitle) + " is already running! Did you check your tray icon area?";

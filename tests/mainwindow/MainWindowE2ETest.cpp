@@ -39,7 +39,7 @@ TEST_F(MainWindow, OpensWithTitleReadyAndTheDesignedLayout) {
     Program p("Veltrano e2e layout", kServers);
     ASSERT_TRUE(p.Start());
     ASSERT_TRUE(WaitFor([&] { return p.Visible(); }, 5000));
-    EXPECT_EQ(WindowTextOf(p.Window()), "Korvane Veltrano v.1.2   (build 44)");
+    EXPECT_EQ(WindowTextOf(p.Window()), VELTRANO_EXPECTED_TITLE);
     EXPECT_EQ(p.Text(kIdLblInfo), "Ready.");
     EXPECT_EQ(p.ItemCount(kIdCmbServer), 3);
     EXPECT_EQ(p.ItemCount(kIdCmbOffset), 5);

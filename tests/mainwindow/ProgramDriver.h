@@ -13,7 +13,8 @@
 
 namespace e2e {
 
-inline constexpr const char* kTitle = "Korvane Veltrano v.1.2   (build 44)";
+// Found by its class, not its title, which changes with every version.
+inline constexpr const char* kMainWindowClass = "Veltrano.frmMain";
 inline constexpr const char* kSettingsKey = "Software\\Veltrano\\General";
 inline constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 // Where Wine's taskbar shows the only icon of its notification area on a
@@ -37,6 +38,17 @@ inline std::string WindowTextOf(HWND hwnd) {
     char buf[512] = {};
     SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
     return buf;
+}
+
+// The main window of the process pid; there may be others of its class.
+inline HWND FindMainWindow(DWORD pid) {
+    HWND h = nullptr;
+    while ((h = FindWindowExA(nullptr, h, kMainWindowClass, nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(h, &owner);
+        if (owner == pid) return h;
+    }
+    return nullptr;
 }
 
 // Folder names may lie outside the ANSI code page: the driver keeps them as
@@ -195,7 +207,7 @@ public:
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
         pid_ = pi.dwProcessId;
-        if (!WaitFor([&] { return (hwnd_ = FindWindowA("Veltrano.frmMain", kTitle)) != nullptr; }, 15000)) return false;
+        if (!WaitFor([&] { return (hwnd_ = FindMainWindow(pid_)) != nullptr; }, 15000)) return false;
         Settle();
         return true;
     }

@@ -18,7 +18,7 @@ TEST(AppFolder, ExactlyOneTrailingBackslash) {
 }
 
 TEST(BuildTitleText, ThreeBlanksBeforeBuildAndUnsignedNumbers) {
-    EXPECT_EQ(BuildTitleText(RunningProgramVersion()), "Korvane Veltrano v.1.2   (build 44)");
+    EXPECT_EQ(BuildTitleText(RunningProgramVersion()), VELTRANO_EXPECTED_TITLE);
     // Version numbers are unsigned 16-bit: the largest is not -1.
     EXPECT_EQ(BuildTitleText({"X", 65535, 65535, 65535}), "X v.65535.65535   (build 65535)");
 }
