@@ -2,7 +2,7 @@
 # Installs what building and testing Veltrano needs on Debian, once.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools
+packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
           wine wine64 xvfb xdotool x11-utils imagemagick xinetd rdate procps python3
           clang-14 libclang-rt-14-dev)
 
