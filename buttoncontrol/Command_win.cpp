@@ -1,4 +1,4 @@
-#include "buttoncontrol/Command.h"
+#include "buttoncontrol/Command_win.h"
 
 #include <windowsx.h>
 

@@ -1,4 +1,4 @@
-#include "buttoncontrol/FacePainter.h"
+#include "buttoncontrol/FacePainter_win.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
-#include "mainwindow/FrmMain.h"
+#include "mainwindow/FrmMain_win.h"
 
 #include <commctrl.h>
 
-#include "platform/MessageBox.h"
+#include "platform/MessageBox_win.h"
 #include "platform/Process.h"
 #include "resources/Addresses.h"
 #include "resources/resource.h"
@@ -128,7 +128,7 @@ bool FrmMain::Load() {
         SyncShared{serverTable_, settings_->OffsetMinutes(), windowsClosing_, BuiltOn()}, *winsock1_, clock_, pump_);
     winsock1_->SetEvents(syncRun_.get());
     autoSync_ = std::make_unique<AutoSync>(AutoSyncControls{lblTime_, chkAuto_, txtInterval_}, *syncRun_, clock_);
-    trayIcon_ = std::make_unique<NotifyIcon>(hwnd_, icon_, setup_.trayTip);
+    trayIcon_ = std::make_unique<Win32NotifyIcon>(hwnd_, icon_, setup_.trayTip);
     // Without an icon, a window hidden in the tray could not be reached.
     trayIcon_->OnGiveUp([this] {
         if (!IsWindowVisible(hwnd_)) Show();

@@ -1,6 +1,6 @@
+#include "platform/Registry_win.h"
 #include "platform/UniqueHandle_win.h"
 #include "platform/WideText_win.h"
-#include "platform/Win32Registry.h"
 
 LONG PutRegistryValue(HKEY key, const std::string& valueName, RegistryValueType type, const std::string& data) {
     // Stored as UTF-16, as Windows keeps it, so that a path in any script

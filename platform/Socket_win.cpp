@@ -1,4 +1,4 @@
-#include "platform/Win32Socket.h"
+#include "platform/Socket_win.h"
 
 #include <thread>
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "buttoncontrol/Command.h"
+#include "buttoncontrol/Command_win.h"
 #include "resources/resource.h"
 
 namespace {

@@ -7,18 +7,18 @@
 #include <optional>
 #include <string>
 
-#include "buttoncontrol/Command.h"
+#include "buttoncontrol/Command_win.h"
 #include "clock/AutoSync.h"
 #include "clock/SyncRun.h"
 #include "mainwindow/MainLayout.h"
-#include "mainwindow/Win32Controls.h"
+#include "platform/Controls_win.h"
+#include "platform/EventPump_win.h"
+#include "platform/NotifyIcon_win.h"
+#include "platform/Registry_win.h"
+#include "platform/SettingsStore_win.h"
 #include "platform/Shell.h"
+#include "platform/Socket_win.h"
 #include "platform/SystemClock.h"
-#include "platform/Win32EventPump.h"
-#include "platform/Win32NotifyIcon.h"
-#include "platform/Win32Registry.h"
-#include "platform/Win32SettingsStore.h"
-#include "platform/Win32Socket.h"
 #include "serverlist/ServerEntry.h"
 #include "settings/Autorun.h"
 #include "settings/Settings.h"
@@ -109,7 +109,7 @@ private:
     std::unique_ptr<Win32Socket> winsock1_;
     std::unique_ptr<SyncRun> syncRun_;
     std::unique_ptr<AutoSync> autoSync_;
-    std::unique_ptr<NotifyIcon> trayIcon_;
+    std::unique_ptr<Win32NotifyIcon> trayIcon_;
 
     HICON icon_ = nullptr;
     HBITMAP picture_ = nullptr;

@@ -15,17 +15,17 @@
 // start is refused. For the same reason a refused add is tried again on a
 // timer of the owner's (TrayAddRetry), and when the shell never takes the
 // icon the owner is told to show itself.
-class NotifyIcon final : private TrayShell {
+class Win32NotifyIcon final : private TrayShell {
 public:
     // On the owner's window, clear of the owner's own timers, which count from 1.
     static constexpr UINT_PTR kRetryTimer = 101;
 
     // owner receives kTrayCallbackMessage. icon is borrowed: the window class
     // that holds it outlives this object.
-    NotifyIcon(HWND owner, HICON icon, const std::string& tip);
-    ~NotifyIcon() override;
-    NotifyIcon(const NotifyIcon&) = delete;
-    NotifyIcon& operator=(const NotifyIcon&) = delete;
+    Win32NotifyIcon(HWND owner, HICON icon, const std::string& tip);
+    ~Win32NotifyIcon() override;
+    Win32NotifyIcon(const Win32NotifyIcon&) = delete;
+    Win32NotifyIcon& operator=(const Win32NotifyIcon&) = delete;
 
     // Puts the icon into the notification area, or starts trying again when
     // the shell refused (no taskbar yet, for one). Either way the icon is

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "buttoncontrol/CommandLogic.h"
-#include "buttoncontrol/FacePainter.h"
+#include "buttoncontrol/FacePainter_win.h"
 #include "platform/Controls.h"
 #include "platform/UniqueHandle_win.h"
 
