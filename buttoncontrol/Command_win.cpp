@@ -22,7 +22,7 @@ Command::Command() : logic_(*this), painter_(ThisModule()) {}
 
 Command::~Command() {
     // The window goes first: its last messages still draw into the face.
-    hwnd_.reset();
+    DestroyOwnWindow();
     if (faceDc_ && faceDcOriginal_) SelectObject(faceDc_.get(), faceDcOriginal_);
 }
 
@@ -66,27 +66,6 @@ void Command::SetEnabled(bool enabled) {
     // direction that the disabled face keeps.
     logic_.SetEnabled(enabled);
     if (hwnd_) EnableWindow(hwnd_.get(), enabled);
-}
-
-Command* Command::FromWindow(HWND hwnd) {
-    return reinterpret_cast<Command*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-}
-
-LRESULT CALLBACK Command::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<Command*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->hwnd_.reset(hwnd);
-    }
-    Command* self = FromWindow(hwnd);
-    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        // The parent may take the window down before this object goes.
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_.release();
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    }
-    return self->HandleMessage(msg, wp, lp);
 }
 
 LRESULT Command::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

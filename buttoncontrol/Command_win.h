@@ -8,6 +8,7 @@
 
 #include "buttoncontrol/CommandLogic.h"
 #include "buttoncontrol/FacePainter_win.h"
+#include "platform/BaseWindow_win.h"
 #include "platform/Controls.h"
 #include "platform/UniqueHandle_win.h"
 
@@ -18,7 +19,7 @@
 // The face is drawn into a retained image of the control's size, and every
 // WM_PAINT (or WM_PRINTCLIENT) copies that image: a covered button comes back
 // without being drawn again.
-class Command final : public EnabledTarget, private CommandHost {
+class Command final : public EnabledTarget, public BaseWindow<Command>, private CommandHost {
 public:
     static constexpr const char* kClassName = "Veltrano.Command";
     static constexpr UINT_PTR kTmrMouse = 1;
@@ -56,10 +57,9 @@ public:
     static bool TranslateAccessKey(const MSG& msg);
 
 private:
+    friend class BaseWindow<Command>;
     static bool RegisterWindowClass();
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-    static Command* FromWindow(HWND hwnd);
     static bool PressAccessKey(HWND topLevel, char key);
 
     void Command_Paint(HDC dc);
@@ -91,6 +91,4 @@ private:
     UniqueGdiObj<HBITMAP> faceBitmap_;
     UniqueHdc faceDc_;
     HGDIOBJ faceDcOriginal_ = nullptr;
-    // Last, so the window is destroyed while everything its messages touch still exists.
-    UniqueHwnd hwnd_;
 };

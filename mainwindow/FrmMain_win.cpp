@@ -89,7 +89,7 @@ FrmMain::FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell)
       cmdSynchronize_(buttons_[ButtonIndex(kIdCmdSynchronize)]) {}
 
 FrmMain::~FrmMain() {
-    if (hwnd_) DestroyWindow(hwnd_);
+    DestroyOwnWindow();
     if (picture_) DeleteObject(picture_);
 }
 
@@ -111,9 +111,9 @@ bool FrmMain::Load() {
     RegisterClassExA(&wc);
 
     // WS_EX_CONTROLPARENT lets Tab walk into the controls as in a dialog.
-    hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, "", kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, 600,
-                            440, nullptr, nullptr, instance, this);
-    if (!hwnd_) return false;
+    if (!CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, "", kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, 600, 440,
+                         nullptr, nullptr, instance, this))
+        return false;
     dpi_ = WindowDpi();
     CreateControls();
     LayOut(dpi_);
@@ -128,10 +128,10 @@ bool FrmMain::Load() {
         SyncShared{serverTable_, settings_->OffsetMinutes(), windowsClosing_, BuiltOn()}, *winsock1_, clock_, pump_);
     winsock1_->SetEvents(syncRun_.get());
     autoSync_ = std::make_unique<AutoSync>(AutoSyncControls{lblTime_, chkAuto_, txtInterval_}, *syncRun_, clock_);
-    trayIcon_ = std::make_unique<Win32NotifyIcon>(hwnd_, icon_, setup_.trayTip);
+    trayIcon_ = std::make_unique<Win32NotifyIcon>(hwnd_.get(), icon_, setup_.trayTip);
     // Without an icon, a window hidden in the tray could not be reached.
     trayIcon_->OnGiveUp([this] {
-        if (!IsWindowVisible(hwnd_)) Show();
+        if (!IsWindowVisible(hwnd_.get())) Show();
     });
     pump_.SetFilter([this](MSG& msg) { return PreTranslate(msg); });
 
@@ -141,11 +141,11 @@ bool FrmMain::Load() {
 
 bool FrmMain::PreTranslate(MSG& msg) {
     if (Command::TranslateAccessKey(msg)) return true;
-    return hwnd_ && IsDialogMessageA(hwnd_, &msg);
+    return hwnd_ && IsDialogMessageA(hwnd_.get(), &msg);
 }
 
 int FrmMain::WindowDpi() const {
-    if (auto getDpi = User32<GetDpiForWindowFn>("GetDpiForWindow")) return static_cast<int>(getDpi(hwnd_));
+    if (auto getDpi = User32<GetDpiForWindowFn>("GetDpiForWindow")) return static_cast<int>(getDpi(hwnd_.get()));
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
@@ -155,7 +155,7 @@ int FrmMain::WindowDpi() const {
 void FrmMain::CreateControls() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     auto child = [&](const char* cls, const ControlSpec& c, DWORD style, DWORD exStyle = 0) {
-        return CreateWindowExA(exStyle, cls, c.caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
+        return CreateWindowExA(exStyle, cls, c.caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_.get(),
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     };
     // Creation order is Windows' tab order, and the frames come last so that
@@ -177,7 +177,7 @@ void FrmMain::CreateControls() {
             (c.id == kIdCmbServer ? cmbServer_ : cmbOffset_).Attach(h);
             break;
         case ControlKind::Button:
-            buttons_[ButtonIndex(c.id)].Create(hwnd_, c.id, RECT{0, 0, 1, 1}, c.caption);
+            buttons_[ButtonIndex(c.id)].Create(hwnd_.get(), c.id, RECT{0, 0, 1, 1}, c.caption);
             SetWindowLongPtrA(buttons_[ButtonIndex(c.id)].Hwnd(), GWL_STYLE,
                               GetWindowLongPtrA(buttons_[ButtonIndex(c.id)].Hwnd(), GWL_STYLE) | WS_TABSTOP);
             break;
@@ -211,10 +211,10 @@ void FrmMain::LayOut(int dpi) {
         adjust(&r, kWindowStyle, FALSE, WS_EX_CONTROLPARENT, static_cast<UINT>(dpi));
     else
         AdjustWindowRectEx(&r, kWindowStyle, FALSE, WS_EX_CONTROLPARENT);
-    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_.get(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     auto place = [&](const ControlSpec& c) {
-        HWND h = GetDlgItem(hwnd_, c.id);
+        HWND h = GetDlgItem(hwnd_.get(), c.id);
         const ControlRect p = PlaceControl(c, dpi);
         HFONT font = font_.get();
         if (c.kind == ControlKind::Frame || c.id == kIdLabel4 || c.id == kIdLblTime) font = boldFont_.get();
@@ -232,7 +232,7 @@ void FrmMain::LayOut(int dpi) {
     for (const ControlSpec& f : kFrames) place(f);
     for (const ControlSpec& c : kControls) place(c);
     ClipOverlaps(dpi);
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    InvalidateRect(hwnd_.get(), nullptr, TRUE);
 }
 
 // The design lets some labels and check boxes run under the chooser or the
@@ -259,18 +259,8 @@ void FrmMain::ClipOverlaps(int dpi) {
             clipped = true;
         }
         // The window owns the region once it is set.
-        if (!clipped || !SetWindowRgn(GetDlgItem(hwnd_, under.id), region, FALSE)) DeleteObject(region);
+        if (!clipped || !SetWindowRgn(GetDlgItem(hwnd_.get(), under.id), region, FALSE)) DeleteObject(region);
     }
-}
-
-LRESULT CALLBACK FrmMain::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<FrmMain*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<FrmMain*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    return self ? self->HandleMessage(msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
 }
 
 // The check boxes' KeyUp: any key released while one has the focus saves,
@@ -301,11 +291,11 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         // to the same control, the first one when the window opens.
         if (LOWORD(wp) == WA_INACTIVE) {
             HWND focus = GetFocus();
-            if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+            if (focus && IsChild(hwnd_.get(), focus)) lastFocus_ = focus;
             return 0;
         }
         Form_Activate();
-        if (!IsIconic(hwnd_)) SetFocus(lastFocus_ ? lastFocus_ : chkAuto_.Hwnd());
+        if (!IsIconic(hwnd_.get())) SetFocus(lastFocus_ ? lastFocus_ : chkAuto_.Hwnd());
         return 0;
     case WM_SIZE:
         Form_Resize(wp);
@@ -340,12 +330,12 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wp);
         const RECT* suggested = reinterpret_cast<const RECT*>(lp);
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd_.get(), nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         LayOut(dpi_);
         return 0;
     }
     }
-    return DefWindowProcA(hwnd_, msg, wp, lp);
+    return DefWindowProcA(hwnd_.get(), msg, wp, lp);
 }
 
 LRESULT FrmMain::OnCtlColor(HDC dc, HWND control) {
@@ -367,7 +357,7 @@ void FrmMain::OnCommand(int id, int code) {
         // the focus; give it back afterwards so the keyboard still works.
         HWND focus = GetFocus();
         syncRun_->SyncTime(id == kIdCmdCheckTime, false);
-        if (!GetFocus() && focus && IsWindowVisible(hwnd_) && GetActiveWindow() == hwnd_) SetFocus(focus);
+        if (!GetFocus() && focus && IsWindowVisible(hwnd_.get()) && GetActiveWindow() == hwnd_.get()) SetFocus(focus);
         return;
     }
     case kIdCmdReload:
@@ -404,7 +394,7 @@ void FrmMain::cmdReload_Click() {
     // Asked of the run, not the socket: between its two queries a check holds
     // no connection, and a list emptied then would leave it nothing to ask.
     if (syncRun_->InProgress()) {
-        ShowNotice("Cannot reload servers list - An update operation is in progress!", std::string(kAppTitle), hwnd_);
+        ShowNotice("Cannot reload servers list - An update operation is in progress!", std::string(kAppTitle), hwnd_.get());
         return;
     }
     LoadServerList(setup_.appFolder, serverTable_);
@@ -422,16 +412,16 @@ void FrmMain::Form_Activate() {
 }
 
 void FrmMain::Form_Resize(WPARAM sizeType) {
-    if (sizeType == SIZE_MINIMIZED) ShowWindow(hwnd_, SW_HIDE);
+    if (sizeType == SIZE_MINIMIZED) ShowWindow(hwnd_.get(), SW_HIDE);
 }
 
 void FrmMain::Form_MouseMove(LPARAM lp) {
-    switch (DecodeTrayMessage(IsIconic(hwnd_) != FALSE, static_cast<uint64_t>(lp))) {
+    switch (DecodeTrayMessage(IsIconic(hwnd_.get()) != FALSE, static_cast<uint64_t>(lp))) {
     case TrayAction::ShowWindow:
-        ShowWindowInFront(hwnd_);
+        ShowWindowInFront(hwnd_.get());
         break;
     case TrayAction::OpenMenu:
-        switch (ShowTrayMenu(hwnd_)) {
+        switch (ShowTrayMenu(hwnd_.get())) {
         case TrayMenuChoice::Show: mnuShow_Click(); break;
         case TrayMenuChoice::Exit: mnuExit_Click(); break;
         case TrayMenuChoice::None: break;
@@ -449,7 +439,7 @@ void FrmMain::Form_QueryUnload(bool windowsClosing) {
         windowsClosing_ = true;
         return;
     }
-    ShowWindow(hwnd_, SW_MINIMIZE);  // Form_Resize takes it off the screen
+    ShowWindow(hwnd_.get(), SW_MINIMIZE);  // Form_Resize takes it off the screen
 }
 
 void FrmMain::Form_Unload() {
@@ -458,7 +448,7 @@ void FrmMain::Form_Unload() {
 }
 
 void FrmMain::TrayOn() {
-    ShowWindow(hwnd_, SW_SHOWMINNOACTIVE);  // minimised and visible: Form_Resize hides it
+    ShowWindow(hwnd_.get(), SW_SHOWMINNOACTIVE);  // minimised and visible: Form_Resize hides it
     pump_.PumpPendingEvents();
     trayIcon_->Add();
 }
@@ -466,17 +456,17 @@ void FrmMain::TrayOn() {
 void FrmMain::TrayOff() { trayIcon_->Remove(); }
 
 void FrmMain::mnuShow_Click() {
-    ShowWindow(hwnd_, SW_RESTORE);
-    ShowWindow(hwnd_, SW_SHOW);
-    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    ShowWindow(hwnd_.get(), SW_RESTORE);
+    ShowWindow(hwnd_.get(), SW_SHOW);
+    RedrawWindow(hwnd_.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void FrmMain::mnuExit_Click() {
-    if (!AskOkCancel(std::string(kExitQuestion), std::string(kAppTitle), hwnd_)) return;
+    if (!AskOkCancel(std::string(kExitQuestion), std::string(kAppTitle), hwnd_.get())) return;
     TrayOff();
     EndProgram();
 }
 
-void FrmMain::Show() { ShowWindowInFront(hwnd_); }
+void FrmMain::Show() { ShowWindowInFront(hwnd_.get()); }
 
-void FrmMain::EnableTimerTime() { SetTimer(hwnd_, kTimerTime, AutoSync::kTimerMilliseconds, nullptr); }
+void FrmMain::EnableTimerTime() { SetTimer(hwnd_.get(), kTimerTime, AutoSync::kTimerMilliseconds, nullptr); }

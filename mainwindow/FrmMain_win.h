@@ -12,6 +12,7 @@
 #include "clock/SyncRun.h"
 #include "mainwindow/MainLayout.h"
 #include "platform/Controls_win.h"
+#include "platform/BaseWindow_win.h"
 #include "platform/EventPump_win.h"
 #include "platform/NotifyIcon_win.h"
 #include "platform/Registry_win.h"
@@ -32,20 +33,17 @@ struct FrmMainSetup {
 // The program's one window: the options, the two run buttons, the clock,
 // the status line, the tool buttons, the socket, the timer and the tray icon.
 // Created once, hidden, by start-up; it lives until the program ends.
-class FrmMain {
+class FrmMain : public BaseWindow<FrmMain> {
 public:
     static constexpr const char* kClassName = "Veltrano.frmMain";
     static constexpr UINT_PTR kTimerTime = 1;
 
     FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell);
     ~FrmMain();
-    FrmMain(const FrmMain&) = delete;
-    FrmMain& operator=(const FrmMain&) = delete;
 
     // Loads the window without showing it; Form_Load puts it into the tray.
     bool Load();
-    HWND Hwnd() const { return hwnd_; }
-    void SetCaption(const std::string& title) { SetWindowTextA(hwnd_, title.c_str()); }
+    void SetCaption(const std::string& title) { SetWindowTextA(hwnd_.get(), title.c_str()); }
     // Shown from the tray's minimised state: normal and in front.
     void Show();
     void EnableTimerTime();
@@ -63,7 +61,7 @@ public:
     bool PreTranslate(MSG& msg);
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    friend class BaseWindow<FrmMain>;
     static LRESULT CALLBACK CheckBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
@@ -89,7 +87,6 @@ private:
     FrmMainSetup setup_;
     SystemClock& clock_;
     Shell& shell_;
-    HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
     bool windowsClosing_ = false;
 
