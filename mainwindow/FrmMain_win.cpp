@@ -154,13 +154,13 @@ int FrmMain::WindowDpi() const {
 
 void FrmMain::CreateControls() {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    auto child = [&](const char* cls, const ControlSpec& c, DWORD style, DWORD exStyle = 0) {
+    auto child = [&](const char* cls, const ControlPlacement& c, DWORD style, DWORD exStyle = 0) {
         return CreateWindowExA(exStyle, cls, c.caption, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_.get(),
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     };
     // Creation order is Windows' tab order, and the frames come last so that
     // they lie beneath the controls they hold.
-    for (const ControlSpec& c : kControls) {
+    for (const ControlPlacement& c : kControls) {
         HWND h = nullptr;
         switch (c.kind) {
         case ControlKind::Check:
@@ -198,7 +198,7 @@ void FrmMain::CreateControls() {
             break;
         }
     }
-    for (const ControlSpec& f : kFrames) child("BUTTON", f, BS_GROUPBOX | WS_CLIPSIBLINGS);
+    for (const ControlPlacement& f : kFrames) child("BUTTON", f, BS_GROUPBOX | WS_CLIPSIBLINGS);
 }
 
 void FrmMain::LayOut(int dpi) {
@@ -213,7 +213,7 @@ void FrmMain::LayOut(int dpi) {
         AdjustWindowRectEx(&r, kWindowStyle, FALSE, WS_EX_CONTROLPARENT);
     SetWindowPos(hwnd_.get(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    auto place = [&](const ControlSpec& c) {
+    auto place = [&](const ControlPlacement& c) {
         HWND h = GetDlgItem(hwnd_.get(), c.id);
         const ControlRect p = PlaceControl(c, dpi);
         HFONT font = font_.get();
@@ -229,8 +229,8 @@ void FrmMain::LayOut(int dpi) {
         }
         MoveWindow(h, p.left, p.top, p.width, height, FALSE);
     };
-    for (const ControlSpec& f : kFrames) place(f);
-    for (const ControlSpec& c : kControls) place(c);
+    for (const ControlPlacement& f : kFrames) place(f);
+    for (const ControlPlacement& c : kControls) place(c);
     ClipOverlaps(dpi);
     InvalidateRect(hwnd_.get(), nullptr, TRUE);
 }
@@ -240,12 +240,12 @@ void FrmMain::LayOut(int dpi) {
 // would cover the first letters of its neighbour, so each is cut back to
 // what no input control occupies. Their rectangles stay as designed.
 void FrmMain::ClipOverlaps(int dpi) {
-    for (const ControlSpec& under : kControls) {
+    for (const ControlPlacement& under : kControls) {
         if (under.kind != ControlKind::Label && under.kind != ControlKind::Check) continue;
         const ControlRect u = PlaceControl(under, dpi);
         HRGN region = CreateRectRgn(0, 0, u.width, u.height);
         bool clipped = false;
-        for (const ControlSpec& over : kControls) {
+        for (const ControlPlacement& over : kControls) {
             if (over.kind != ControlKind::Combo && over.kind != ControlKind::Edit) continue;
             const ControlRect o = PlaceControl(over, dpi);
             RECT a{u.left, u.top, u.left + u.width, u.top + u.height};
