@@ -4,15 +4,14 @@
 
 #include <array>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "buttoncontrol/Command_win.h"
 #include "clock/AutoSync.h"
 #include "clock/SyncRun.h"
-#include "mainwindow/MainLayout.h"
-#include "platform/Controls_win.h"
+#include "mainwindow/MainLayout_win.h"
 #include "platform/BaseWindow_win.h"
+#include "platform/Controls_win.h"
 #include "platform/EventPump_win.h"
 #include "platform/NotifyIcon_win.h"
 #include "platform/Registry_win.h"
@@ -65,17 +64,17 @@ private:
     static LRESULT CALLBACK CheckBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-    void CreateControls();
-    void LayOut(int dpi);
-    void ClipOverlaps(int dpi);
-    int WindowDpi() const;
+    void AttachControls();
 
     void Form_Load();
     void Form_Activate();
+    void Form_Deactivate();
     void Form_Resize(WPARAM sizeType);
+    void Form_DpiChanged(int dpi, const RECT& suggested);
     void Form_MouseMove(LPARAM lp);
     void Form_QueryUnload(bool windowsClosing);
     void Form_Unload();
+    void Image1_Paint(const DRAWITEMSTRUCT& item);
     void OnCommand(int id, int code);
     void cmdReload_Click();
     void TrayOn();
@@ -89,6 +88,11 @@ private:
     Shell& shell_;
     HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
     bool windowsClosing_ = false;
+    // The window class shows both icons and the tray icon borrows the large
+    // one, so they outlive the window and the tray icon.
+    UniqueHicon icon_, smallIcon_;
+    UniqueGdiObj<HBITMAP> picture_;
+    LayoutFonts fonts_;
 
     ServerTable serverTable_;
     WindowText lblInfo_, lblTime_, txtInterval_;
@@ -107,10 +111,4 @@ private:
     std::unique_ptr<SyncRun> syncRun_;
     std::unique_ptr<AutoSync> autoSync_;
     std::unique_ptr<Win32NotifyIcon> trayIcon_;
-
-    HICON icon_ = nullptr;
-    HBITMAP picture_ = nullptr;
-    UniqueGdiObj<HFONT> font_, boldFont_, statusFont_;
-    HBRUSH white_ = nullptr;
-    int dpi_ = 96;
 };

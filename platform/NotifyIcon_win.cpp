@@ -102,10 +102,3 @@ TrayMenuChoice ShowTrayMenu(HWND owner) {
     default: return TrayMenuChoice::None;
     }
 }
-
-void ShowWindowInFront(HWND hwnd) {
-    // The shell lets the icon's owner take the foreground after a click on
-    // the icon, so this is not refused as a focus theft.
-    ShowWindow(hwnd, SW_SHOWNORMAL);
-    SetForegroundWindow(hwnd);
-}

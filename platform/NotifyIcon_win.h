@@ -62,6 +62,3 @@ private:
 // Opens mnuTray ("&Show", a separator, "&Exit") at the mouse position and
 // returns once it has closed, with what the user picked.
 TrayMenuChoice ShowTrayMenu(HWND owner);
-
-// What a click on the icon does to a hidden window: normal state, in front.
-void ShowWindowInFront(HWND hwnd);
