@@ -8,14 +8,6 @@ HINSTANCE ThisModule() {
     return GetModuleHandleA(nullptr);
 }
 
-int ShiftState(WPARAM keys) {
-    int shift = 0;
-    if (keys & MK_SHIFT) shift |= 1;
-    if (keys & MK_CONTROL) shift |= 2;
-    if (GetKeyState(VK_MENU) < 0) shift |= 4;
-    return shift;
-}
-
 }  // namespace
 
 Command::Command() : logic_(*this), painter_(ThisModule()) {}
@@ -52,10 +44,6 @@ void Command::SetCaption(const std::string& caption) {
     // The window text carries the caption too, for screen readers and FindWindowEx.
     if (hwnd_) SetWindowTextA(hwnd_.get(), caption.c_str());
     logic_.SetCaption(caption);
-}
-
-bool Command::Enabled() const {
-    return logic_.Enabled();
 }
 
 void Command::SetEnabled(bool enabled) {
@@ -95,22 +83,22 @@ LRESULT Command::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         Command_MouseMove(lp);
         return 0;
     case WM_LBUTTONDOWN:
-        Command_MouseDown(kLeftButton, wp, lp);
+        Command_MouseDown(kLeftButton);
         return 0;
     case WM_RBUTTONDOWN:
-        Command_MouseDown(kRightButton, wp, lp);
+        Command_MouseDown(kRightButton);
         return 0;
     case WM_MBUTTONDOWN:
-        Command_MouseDown(kMiddleButton, wp, lp);
+        Command_MouseDown(kMiddleButton);
         return 0;
     case WM_LBUTTONUP:
-        Command_MouseUp(kLeftButton, wp, lp);
+        Command_MouseUp(kLeftButton);
         return 0;
     case WM_RBUTTONUP:
-        Command_MouseUp(kRightButton, wp, lp);
+        Command_MouseUp(kRightButton);
         return 0;
     case WM_MBUTTONUP:
-        Command_MouseUp(kMiddleButton, wp, lp);
+        Command_MouseUp(kMiddleButton);
         return 0;
     case WM_CAPTURECHANGED:
         // Disabling the button, a menu or another window taking the pointer
@@ -136,13 +124,13 @@ LRESULT Command::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void Command::Command_Paint(HDC dc) {
-    RECT client;
-    GetClientRect(hwnd_.get(), &client);
-    if (opaque_ && faceDc_) {
+    if (faceDc_) {
         BitBlt(dc, 0, 0, width_, height_, faceDc_.get(), 0, 0, SRCCOPY);
         return;
     }
-    // Transparent: show what the container paints behind its children.
+    // No face could be made: show what the container paints behind its children.
+    RECT client;
+    GetClientRect(hwnd_.get(), &client);
     HWND parent = GetParent(hwnd_.get());
     auto brush = reinterpret_cast<HBRUSH>(GetClassLongPtrA(parent, GCLP_HBRBACKGROUND));
     FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
@@ -173,24 +161,24 @@ void Command::Command_MouseMove(LPARAM pos) {
     if (PtInRect(&client, p)) logic_.MouseMove();
 }
 
-void Command::Command_MouseDown(int button, WPARAM keys, LPARAM pos) {
+void Command::Command_MouseDown(int button) {
     if (button == kLeftButton) {
         // Focus first, so the press finds the button in its focused state.
         if (GetFocus() != hwnd_.get()) SetFocus(hwnd_.get());
         // A release after the pointer left still comes here, to be refused.
         SetCapture(hwnd_.get());
     }
-    logic_.MouseDown(button, ShiftState(keys), GET_X_LPARAM(pos), GET_Y_LPARAM(pos));
+    logic_.MouseDown(button);
 }
 
-void Command::Command_MouseUp(int button, WPARAM keys, LPARAM pos) {
+void Command::Command_MouseUp(int button) {
     if (button == kLeftButton && GetCapture() == hwnd_.get()) {
         // The release ends the press itself, click included.
         releasingCapture_ = true;
         ReleaseCapture();
         releasingCapture_ = false;
     }
-    logic_.MouseUp(button, ShiftState(keys), GET_X_LPARAM(pos), GET_Y_LPARAM(pos));
+    logic_.MouseUp(button);
 }
 
 void Command::Command_AccessKeyPress() {
@@ -233,14 +221,10 @@ bool Command::PressAccessKey(HWND topLevel, char key) {
 void Command::DrawFace(const FaceDrawing& face) {
     if (!faceDc_) return;
     painter_.Paint(faceDc_.get(), width_, height_, face);
-    if (hwnd_ && opaque_) {
+    if (hwnd_) {
         InvalidateRect(hwnd_.get(), nullptr, FALSE);
         UpdateWindow(hwnd_.get());
     }
-}
-
-void Command::PropertyChanged(std::string_view name) {
-    if (propertyChanged_) propertyChanged_(name);
 }
 
 void Command::RaiseClick() {
@@ -256,19 +240,10 @@ void Command::StartMouseTimer(int intervalMs) {
     if (hwnd_) SetTimer(hwnd_.get(), kTmrMouse, static_cast<UINT>(intervalMs), nullptr);
 }
 
-void Command::SetBackgroundOpaque(bool opaque) {
-    opaque_ = opaque;
-    if (hwnd_) InvalidateRect(hwnd_.get(), nullptr, FALSE);
-}
-
 WindowRef Command::WindowUnderPointer() {
     POINT p;
     if (!GetCursorPos(&p)) return 0;
     return reinterpret_cast<WindowRef>(WindowFromPoint(p));
-}
-
-WindowRef Command::ContainerWindow() {
-    return reinterpret_cast<WindowRef>(GetParent(hwnd_.get()));
 }
 
 WindowRef Command::OwnWindow() {

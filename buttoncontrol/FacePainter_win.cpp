@@ -8,9 +8,6 @@ UniqueGdiObj<HFONT> MakeFont(const FontDescription& font, int dpi, BYTE quality)
     LOGFONTA lf{};
     lf.lfHeight = -static_cast<LONG>(std::lround(font.sizePoints * dpi / 72.0));
     lf.lfWeight = font.weight;
-    lf.lfItalic = font.italic;
-    lf.lfUnderline = font.underline;
-    lf.lfStrikeOut = font.strikethrough;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = quality;
     lstrcpynA(lf.lfFaceName, font.name.c_str(), LF_FACESIZE);

@@ -35,6 +35,17 @@ int ButtonIndex(int id) {
     }
 }
 
+// The one notification of each control that the window acts on: a click, a
+// new choice, a changed text.
+int ActionCode(int id) {
+    switch (id) {
+    case kIdCmbServer:
+    case kIdCmbOffset: return CBN_SELCHANGE;
+    case kIdTxtInterval: return EN_CHANGE;
+    default: return BN_CLICKED;
+    }
+}
+
 HBRUSH WhiteBrush() {
     return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
 }
@@ -189,10 +200,10 @@ LRESULT FrmMain::OnCtlColor(HDC dc, HWND control) {
 }
 
 void FrmMain::OnCommand(int id, int code) {
+    if (code != ActionCode(id)) return;
     switch (id) {
     case kIdCmdCheckTime:
     case kIdCmdSynchronize: {
-        if (code != BN_CLICKED) return;
         // Disabling the focused button for the run leaves no control with
         // the focus; give it back afterwards so the keyboard still works.
         HWND focus = GetFocus();
@@ -202,31 +213,27 @@ void FrmMain::OnCommand(int id, int code) {
         return;
     }
     case kIdCmdReload:
-        if (code == BN_CLICKED) cmdReload_Click();
+        cmdReload_Click();
         return;
     case kIdCmdEdit:
-        if (code == BN_CLICKED) shell_.StartCommandLine(EditServerListCommandLine(SystemFolder(), setup_.appFolder));
+        shell_.StartCommandLine(EditServerListCommandLine(SystemFolder(), setup_.appFolder));
         return;
     case kIdCmdDateTimeSettings:
-        if (code == BN_CLICKED) shell_.StartCommandLine(DateTimeCommandLine(SystemFolder()));
+        shell_.StartCommandLine(DateTimeCommandLine(SystemFolder()));
         return;
     case kIdCmdHelp:
-        if (code == BN_CLICKED) shell_.OpenDocument(HelpPageAddress(setup_.appFolder));
+        shell_.OpenDocument(HelpPageAddress(setup_.appFolder));
         return;
     case kIdCmdWebsite:
-        if (code == BN_CLICKED) shell_.OpenDocument(std::string(kWebsiteAddress));
+        shell_.OpenDocument(std::string(kWebsiteAddress));
         return;
     case kIdChkAuto:
     case kIdChkAutoRun:
     case kIdChkUseIP:
-        if (code == BN_CLICKED && settings_) settings_->SaveSettings();
-        return;
     case kIdCmbServer:
     case kIdCmbOffset:
-        if (code == CBN_SELCHANGE && settings_) settings_->SaveSettings();
-        return;
     case kIdTxtInterval:
-        if (code == EN_CHANGE && settings_) settings_->SaveSettings();
+        if (settings_) settings_->SaveSettings();
         return;
     }
 }

@@ -20,8 +20,8 @@ public:
     // On the owner's window, clear of the owner's own timers, which count from 1.
     static constexpr UINT_PTR kRetryTimer = 101;
 
-    // owner receives kTrayCallbackMessage. icon is borrowed: the window class
-    // that holds it outlives this object.
+    // owner receives kTrayCallbackMessage. icon is borrowed: the window that
+    // owns it keeps it for longer than this object.
     Win32NotifyIcon(HWND owner, HICON icon, const std::string& tip);
     ~Win32NotifyIcon() override;
     Win32NotifyIcon(const Win32NotifyIcon&) = delete;
@@ -33,7 +33,6 @@ public:
     void Add();
     // Takes the icon away for good; TaskbarCreated no longer brings it back.
     void Remove();
-    bool Wanted() const { return wanted_; }
 
     // Call with every message of the owner's window procedure; true when it
     // was the icon's: the taskbar announcing itself (the icon has been added
@@ -43,8 +42,6 @@ public:
     void OnGiveUp(std::function<void()> handler) { giveUp_ = std::move(handler); }
     // The registered number of "TaskbarCreated", the same in every process.
     static UINT TaskbarCreatedMessage();
-
-    const NOTIFYICONDATAA& Record() const { return data_; }
 
 private:
     // TrayShell

@@ -1,5 +1,6 @@
 #include "platform/Socket_win.h"
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -30,6 +31,13 @@ std::vector<sockaddr_storage> ToAddresses(const addrinfo* list) {
         if (i < other.size()) out.push_back(other[i]);
     }
     return out;
+}
+
+// The bytes that wait to be read, at most INT32_MAX; 0 also when the socket failed.
+int32_t BytesWaiting(SOCKET s) {
+    u_long waiting = 0;
+    if (ioctlsocket(s, FIONREAD, &waiting) != 0) return 0;
+    return static_cast<int32_t>(std::min<u_long>(waiting, INT32_MAX));
 }
 
 int Lookup(const std::string& host, uint16_t port, int flags, std::vector<sockaddr_storage>& out) {
@@ -176,25 +184,22 @@ void Win32Socket::OnSocket(SOCKET s, WORD event, WORD error) {
         if (error != 0) return TryNextAddress(error);
         state_ = kConnected;
         return;
-    case FD_READ: {
-        u_long waiting = 0;
-        if (ioctlsocket(s, FIONREAD, &waiting) == 0 && waiting > 0)
-            if (events_) events_->Winsock1_DataArrival(static_cast<int32_t>(waiting > INT32_MAX ? INT32_MAX : waiting));
+    case FD_READ:
+        if (const int32_t waiting = BytesWaiting(s)) events_->Winsock1_DataArrival(waiting);
         return;
-    }
-    case FD_CLOSE: {
+    case FD_CLOSE:
         // Winsock may report the close while the last bytes still wait to be
         // read: hand them over first, as the reply is only complete with them.
-        u_long waiting = 0;
-        for (int i = 0; i < 256 && socket_ && s == socket_.get() && ioctlsocket(s, FIONREAD, &waiting) == 0 &&
-                        waiting > 0;
-             ++i)
-            if (events_) events_->Winsock1_DataArrival(static_cast<int32_t>(waiting > INT32_MAX ? INT32_MAX : waiting));
-        if (!socket_ || s != socket_.get()) return;
+        // The run may close the socket on any of them.
+        for (int i = 0; i < 256; ++i) {
+            const int32_t waiting = BytesWaiting(s);
+            if (waiting == 0) break;
+            events_->Winsock1_DataArrival(waiting);
+            if (!socket_ || s != socket_.get()) return;
+        }
         state_ = kPeerClosing;
-        if (events_) events_->Winsock1_Close();
+        events_->Winsock1_Close();
         return;
-    }
     }
 }
 
