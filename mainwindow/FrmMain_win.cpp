@@ -242,7 +242,8 @@ void FrmMain::cmdReload_Click() {
     // Asked of the run, not the socket: between its two queries a check holds
     // no connection, and a list emptied then would leave it nothing to ask.
     if (syncRun_->InProgress()) {
-        ShowNotice("Cannot reload servers list - An update operation is in progress!", std::string(kAppTitle), hwnd_.get());
+        ShowNotice("Cannot reload servers list - An update operation is in progress!", std::string(kAppTitle),
+                   hwnd_.get());
         return;
     }
     LoadServerList(setup_.appFolder, serverTable_);

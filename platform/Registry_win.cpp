@@ -14,5 +14,6 @@ void Win32Registry::StoreRegistryValue(const std::string& keyPath, const std::st
     // survives. The size counts the NUL: the empty text is one NUL.
     const std::wstring wide = WideFromUtf8(data);
     RegSetValueExW(hkey.get(), WideFromUtf8(valueName).c_str(), 0, static_cast<DWORD>(type),
-                   reinterpret_cast<const BYTE*>(wide.c_str()), static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+                   reinterpret_cast<const BYTE*>(wide.c_str()),
+                   static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
 }
