@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "buttoncontrol/PropertyBag.h"
-
 // The six frame pictures; the order is that of the resource ids.
 enum class FramePicture : uint8_t { Normal, Pressed, Selected, HighLight, HighLightSelect, Disable };
 constexpr int kFramePictureCount = 6;
@@ -18,6 +16,14 @@ constexpr int kFrameBand = 4;
 // Colour numbers in the platform's 0x00BBGGRR order.
 constexpr uint32_t kTextEnabled = 0x000000;
 constexpr uint32_t kTextDisabled = 0xC0C0C0;
+
+// Size in points.
+struct FontDescription {
+    std::string name;
+    double sizePoints = 0;
+    int weight = 400;
+    bool operator==(const FontDescription&) const = default;
+};
 
 // Everything one drawing of the face needs, worked out from the control's
 // state; the window turns it into pixels.

@@ -9,16 +9,7 @@ void CommandLogic::Create() {
 
 void CommandLogic::SetCaption(std::string caption) {
     caption_ = std::move(caption);
-    host_.PropertyChanged("Caption");
     Repaint();
-}
-
-bool CommandLogic::Enabled() {
-    if (firstRun_ == 0) {
-        firstRun_ = 1;
-        enabled_ = true;
-    }
-    return enabled_;
 }
 
 void CommandLogic::SetEnabled(bool enabled) {
@@ -26,21 +17,7 @@ void CommandLogic::SetEnabled(bool enabled) {
     // A disabled button hears no release, and a press kept until it is
     // enabled again would stop the pointer from lighting it.
     if (!enabled) mousePressed_ = false;
-    host_.PropertyChanged("Enabled");
     Repaint();
-}
-
-uint8_t CommandLogic::Visible() {
-    if (!opaque_) return 0;
-    Repaint();
-    return 255;
-}
-
-void CommandLogic::SetVisible(uint8_t visible) {
-    opaque_ = visible != 0;
-    host_.SetBackgroundOpaque(opaque_);
-    if (opaque_) Repaint();
-    host_.PropertyChanged("Visible");
 }
 
 void CommandLogic::Initialize() {
@@ -48,63 +25,34 @@ void CommandLogic::Initialize() {
     host_.StartMouseTimer(kTmrMouseInterval);
 }
 
-void CommandLogic::ReadProperties(const PropertyBag& bag, const FontDescription& containerFont) {
-    enabled_ = PropertyNumber(bag.ReadProperty("Enabled", int32_t{-1})) != 0;
-    caption_ = PropertyText(bag.ReadProperty("Caption", std::string("Command1")));
-    const PropertyValue font = bag.ReadProperty("Font", containerFont);
-    // Only the name is taken: the stored size and style give way to the control's own.
-    if (const auto* f = std::get_if<FontDescription>(&font)) font_.name = f->name;
-    firstRun_ = static_cast<uint8_t>(PropertyNumber(bag.ReadProperty("FirstRun", int32_t{1})));
-    textColour_ = static_cast<uint32_t>(PropertyNumber(bag.ReadProperty("FontColour", int32_t{0})));
-    opaque_ = static_cast<int16_t>(PropertyNumber(bag.ReadProperty("Visible", int32_t{1}))) != 0;
-    host_.SetBackgroundOpaque(opaque_);
-    Repaint();
-}
-
-void CommandLogic::WriteProperties(PropertyBag& bag, const FontDescription& containerFont) {
-    // Through the property, so a control that was never read still saves as enabled with FirstRun settled.
-    bag.WriteProperty("Enabled", int32_t{Enabled() ? -1 : 0}, int32_t{-1});
-    bag.WriteProperty("Caption", caption_, std::string(kDefaultCaption));
-    bag.WriteProperty("FirstRun", int32_t{firstRun_}, int32_t{1});
-    bag.WriteProperty("Font", font_, containerFont);
-    bag.WriteProperty("FontColour", static_cast<int32_t>(textColour_), int32_t{0});
-    bag.WriteProperty("Visible", int32_t{opaque_ ? 1 : 0}, int32_t{1});
-    Repaint();
-}
-
 void CommandLogic::Repaint() {
-    if (enabled_) {
-        if (buttonState_ == StateDisabled) buttonState_ = StateNormal;
-        // Normal whatever the state: a focused button keeps its focus lines.
-        DrawState(FramePicture::Normal);
-    } else {
-        buttonState_ = StateDisabled;
-        DrawState(FramePicture::Disable);
-    }
+    if (!enabled_) return DrawState(FramePicture::Disable);
+    if (buttonState_ == StateDisabled) buttonState_ = StateNormal;
+    // Normal whatever the state: a focused button keeps its focus lines.
+    DrawState(FramePicture::Normal);
 }
 
 void CommandLogic::DrawState(FramePicture picture) {
     if (enabled_) {
         // A caption without "&" leaves the key of the previous caption in force.
         if (caption_.find('&') != std::string::npos) accessKeys_ = AccessKeyOf(caption_);
-        textColour_ = kTextEnabled;
     } else {
         buttonState_ = StateDisabled;
-        textColour_ = kTextDisabled;
         accessKeys_.clear();
     }
-    // States 0 and 4 keep the direction of the drawing before them, so a
-    // focused button reached through hover still looks pressed in.
+    // StateDisabled and StateHighLightSelect keep the direction of the drawing
+    // before them, so a focused button reached through hover still looks
+    // pressed in.
     if (buttonState_ == StateNormal || buttonState_ == StateSelected) invertGradient_ = false;
     if (buttonState_ == StateHighLight) invertGradient_ = true;
 
     FaceDrawing face;
     face.picture = picture;
     face.invertGradient = invertGradient_;
-    face.textColour = textColour_;
+    face.textColour = enabled_ ? kTextEnabled : kTextDisabled;
     face.focusLines = buttonState_ == StateSelected || buttonState_ == StateHighLightSelect;
     face.caption = caption_;
-    face.font = font_;
+    face.font = kCaptionFont;
     host_.DrawFace(face);
 }
 
@@ -120,18 +68,18 @@ void CommandLogic::MouseMove() {
     }
 }
 
-void CommandLogic::MouseDown(int button, int, int, int) {
+void CommandLogic::MouseDown(int button) {
     if (!enabled_ || button != kLeftButton) return;
     mousePressed_ = true;
     DrawState(FramePicture::Pressed);
 }
 
-void CommandLogic::MouseUp(int button, int, int, int) {
+void CommandLogic::MouseUp(int button) {
     // Push buttons click with the left button only.
     if (!enabled_ || button != kLeftButton) return;
     EndPress();
-    // State 3 means the poll saw the pointer leave while the button was held:
-    // letting go elsewhere is how the user takes a press back.
+    // StateSelected here means the poll saw the pointer leave while the
+    // button was held: letting go elsewhere is how the user takes a press back.
     if (buttonState_ != StateSelected) host_.RaiseClick();
 }
 
@@ -169,20 +117,16 @@ void CommandLogic::AccessKeyPress() {
     if (!enabled_) return;
     buttonState_ = StateHighLight;
     GotFocus();
-    MouseUp(kLeftButton, 0, 0, 0);
+    MouseUp(kLeftButton);
 }
 
 void CommandLogic::TmrMouseTick() {
-    const WindowRef under = host_.WindowUnderPointer();
-    if (under == host_.ContainerWindow()) LeaveHover();
-    else if (under != host_.OwnWindow()) LeaveHover();
+    if (host_.WindowUnderPointer() != host_.OwnWindow()) LeaveHover();
 }
 
 void CommandLogic::LeaveHover() {
-    if (buttonState_ != StateDisabled && !enabled_) {
-        buttonState_ = StateDisabled;
-        DrawState(FramePicture::Disable);
-    }
+    // Initialize leaves a disabled button in StateNormal.
+    if (!enabled_ && buttonState_ != StateDisabled) DrawState(FramePicture::Disable);
     if (buttonState_ == StateHighLight) {
         buttonState_ = StateNormal;
         DrawState(FramePicture::Normal);

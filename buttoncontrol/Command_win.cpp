@@ -1,4 +1,4 @@
-#include "buttoncontrol/Command.h"
+#include "buttoncontrol/Command_win.h"
 
 #include <windowsx.h>
 
@@ -8,21 +8,13 @@ HINSTANCE ThisModule() {
     return GetModuleHandleA(nullptr);
 }
 
-int ShiftState(WPARAM keys) {
-    int shift = 0;
-    if (keys & MK_SHIFT) shift |= 1;
-    if (keys & MK_CONTROL) shift |= 2;
-    if (GetKeyState(VK_MENU) < 0) shift |= 4;
-    return shift;
-}
-
 }  // namespace
 
 Command::Command() : logic_(*this), painter_(ThisModule()) {}
 
 Command::~Command() {
     // The window goes first: its last messages still draw into the face.
-    hwnd_.reset();
+    DestroyOwnWindow();
     if (faceDc_ && faceDcOriginal_) SelectObject(faceDc_.get(), faceDcOriginal_);
 }
 
@@ -54,10 +46,6 @@ void Command::SetCaption(const std::string& caption) {
     logic_.SetCaption(caption);
 }
 
-bool Command::Enabled() const {
-    return logic_.Enabled();
-}
-
 void Command::SetEnabled(bool enabled) {
     // A disabled window gets no pointer or focus and Tab passes it by, as with
     // a standard button. The logic goes first: disabling the focused window
@@ -66,27 +54,6 @@ void Command::SetEnabled(bool enabled) {
     // direction that the disabled face keeps.
     logic_.SetEnabled(enabled);
     if (hwnd_) EnableWindow(hwnd_.get(), enabled);
-}
-
-Command* Command::FromWindow(HWND hwnd) {
-    return reinterpret_cast<Command*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-}
-
-LRESULT CALLBACK Command::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<Command*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->hwnd_.reset(hwnd);
-    }
-    Command* self = FromWindow(hwnd);
-    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        // The parent may take the window down before this object goes.
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_.release();
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    }
-    return self->HandleMessage(msg, wp, lp);
 }
 
 LRESULT Command::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -116,22 +83,22 @@ LRESULT Command::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         Command_MouseMove(lp);
         return 0;
     case WM_LBUTTONDOWN:
-        Command_MouseDown(kLeftButton, wp, lp);
+        Command_MouseDown(kLeftButton);
         return 0;
     case WM_RBUTTONDOWN:
-        Command_MouseDown(kRightButton, wp, lp);
+        Command_MouseDown(kRightButton);
         return 0;
     case WM_MBUTTONDOWN:
-        Command_MouseDown(kMiddleButton, wp, lp);
+        Command_MouseDown(kMiddleButton);
         return 0;
     case WM_LBUTTONUP:
-        Command_MouseUp(kLeftButton, wp, lp);
+        Command_MouseUp(kLeftButton);
         return 0;
     case WM_RBUTTONUP:
-        Command_MouseUp(kRightButton, wp, lp);
+        Command_MouseUp(kRightButton);
         return 0;
     case WM_MBUTTONUP:
-        Command_MouseUp(kMiddleButton, wp, lp);
+        Command_MouseUp(kMiddleButton);
         return 0;
     case WM_CAPTURECHANGED:
         // Disabling the button, a menu or another window taking the pointer
@@ -157,13 +124,13 @@ LRESULT Command::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void Command::Command_Paint(HDC dc) {
-    RECT client;
-    GetClientRect(hwnd_.get(), &client);
-    if (opaque_ && faceDc_) {
+    if (faceDc_) {
         BitBlt(dc, 0, 0, width_, height_, faceDc_.get(), 0, 0, SRCCOPY);
         return;
     }
-    // Transparent: show what the container paints behind its children.
+    // No face could be made: show what the container paints behind its children.
+    RECT client;
+    GetClientRect(hwnd_.get(), &client);
     HWND parent = GetParent(hwnd_.get());
     auto brush = reinterpret_cast<HBRUSH>(GetClassLongPtrA(parent, GCLP_HBRBACKGROUND));
     FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
@@ -194,24 +161,24 @@ void Command::Command_MouseMove(LPARAM pos) {
     if (PtInRect(&client, p)) logic_.MouseMove();
 }
 
-void Command::Command_MouseDown(int button, WPARAM keys, LPARAM pos) {
+void Command::Command_MouseDown(int button) {
     if (button == kLeftButton) {
         // Focus first, so the press finds the button in its focused state.
         if (GetFocus() != hwnd_.get()) SetFocus(hwnd_.get());
         // A release after the pointer left still comes here, to be refused.
         SetCapture(hwnd_.get());
     }
-    logic_.MouseDown(button, ShiftState(keys), GET_X_LPARAM(pos), GET_Y_LPARAM(pos));
+    logic_.MouseDown(button);
 }
 
-void Command::Command_MouseUp(int button, WPARAM keys, LPARAM pos) {
+void Command::Command_MouseUp(int button) {
     if (button == kLeftButton && GetCapture() == hwnd_.get()) {
         // The release ends the press itself, click included.
         releasingCapture_ = true;
         ReleaseCapture();
         releasingCapture_ = false;
     }
-    logic_.MouseUp(button, ShiftState(keys), GET_X_LPARAM(pos), GET_Y_LPARAM(pos));
+    logic_.MouseUp(button);
 }
 
 void Command::Command_AccessKeyPress() {
@@ -254,14 +221,10 @@ bool Command::PressAccessKey(HWND topLevel, char key) {
 void Command::DrawFace(const FaceDrawing& face) {
     if (!faceDc_) return;
     painter_.Paint(faceDc_.get(), width_, height_, face);
-    if (hwnd_ && opaque_) {
+    if (hwnd_) {
         InvalidateRect(hwnd_.get(), nullptr, FALSE);
         UpdateWindow(hwnd_.get());
     }
-}
-
-void Command::PropertyChanged(std::string_view name) {
-    if (propertyChanged_) propertyChanged_(name);
 }
 
 void Command::RaiseClick() {
@@ -277,19 +240,10 @@ void Command::StartMouseTimer(int intervalMs) {
     if (hwnd_) SetTimer(hwnd_.get(), kTmrMouse, static_cast<UINT>(intervalMs), nullptr);
 }
 
-void Command::SetBackgroundOpaque(bool opaque) {
-    opaque_ = opaque;
-    if (hwnd_) InvalidateRect(hwnd_.get(), nullptr, FALSE);
-}
-
 WindowRef Command::WindowUnderPointer() {
     POINT p;
     if (!GetCursorPos(&p)) return 0;
     return reinterpret_cast<WindowRef>(WindowFromPoint(p));
-}
-
-WindowRef Command::ContainerWindow() {
-    return reinterpret_cast<WindowRef>(GetParent(hwnd_.get()));
 }
 
 WindowRef Command::OwnWindow() {

@@ -1,8 +1,30 @@
-#include "buttoncontrol/FacePainter.h"
+#include "buttoncontrol/FacePainter_win.h"
 
 #include <cmath>
 
 #include "resources/resource.h"
+
+UniqueGdiObj<HFONT> MakeFont(const FontDescription& font, int dpi, BYTE quality) {
+    LOGFONTA lf{};
+    lf.lfHeight = -static_cast<LONG>(std::lround(font.sizePoints * dpi / 72.0));
+    lf.lfWeight = font.weight;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = quality;
+    lstrcpynA(lf.lfFaceName, font.name.c_str(), LF_FACESIZE);
+    return UniqueGdiObj<HFONT>(CreateFontIndirectA(&lf));
+}
+
+void StretchPieces(HDC dc, HBITMAP bitmap, int stretchMode, const std::vector<FramePiece>& pieces) {
+    if (!bitmap) return;
+    UniqueHdc source(CreateCompatibleDC(dc));
+    if (!source) return;
+    SelectedObject selected(source.get(), bitmap);
+    SetStretchBltMode(dc, stretchMode);
+    for (const FramePiece& p : pieces) {
+        StretchBlt(dc, p.dest.x, p.dest.y, p.dest.width, p.dest.height, source.get(), p.source.x, p.source.y,
+                   p.source.width, p.source.height, SRCCOPY);
+    }
+}
 
 FacePainter::FacePainter(HINSTANCE instance) {
     for (int i = 0; i < kFramePictureCount; ++i) {
@@ -44,18 +66,9 @@ void FacePainter::DrawGradient(HDC dc, int w, int h, bool invert) {
 }
 
 void FacePainter::DrawFrame(HDC dc, int w, int h, FramePicture picture) {
-    HBITMAP bitmap = pictures_[static_cast<size_t>(picture)].get();
-    if (!bitmap) return;
-    UniqueHdc source(CreateCompatibleDC(dc));
-    if (!source) return;
-    SelectedObject selected(source.get(), bitmap);
     // Whole pixels only: the edge strips are uniform along their length, so
     // repeating rows or columns is all the stretch has to do.
-    SetStretchBltMode(dc, COLORONCOLOR);
-    for (const FramePiece& p : FramePieces(w, h)) {
-        StretchBlt(dc, p.dest.x, p.dest.y, p.dest.width, p.dest.height, source.get(), p.source.x, p.source.y,
-                   p.source.width, p.source.height, SRCCOPY);
-    }
+    StretchPieces(dc, pictures_[static_cast<size_t>(picture)].get(), COLORONCOLOR, FramePieces(w, h));
 }
 
 void FacePainter::DrawCaption(HDC dc, int w, int h, const FaceDrawing& face) {
@@ -73,16 +86,7 @@ void FacePainter::DrawCaption(HDC dc, int w, int h, const FaceDrawing& face) {
 HFONT FacePainter::FontFor(const FontDescription& font) {
     if (font_ && font == fontMade_) return font_.get();
     WindowDc screen(nullptr);
-    const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
-    LOGFONTA lf{};
-    lf.lfHeight = -static_cast<LONG>(std::lround(font.sizePoints * dpi / 72.0));
-    lf.lfWeight = font.weight;
-    lf.lfItalic = font.italic;
-    lf.lfUnderline = font.underline;
-    lf.lfStrikeOut = font.strikethrough;
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynA(lf.lfFaceName, font.name.c_str(), LF_FACESIZE);
-    font_.reset(CreateFontIndirectA(&lf));
+    font_ = MakeFont(font, screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96);
     fontMade_ = font;
     return font_.get();
 }

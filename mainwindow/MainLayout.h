@@ -38,7 +38,9 @@ enum ControlId : int {
     kIdCmdHelp,
 };
 
-struct ControlSpec {
+// One control as designed: what it is, where it sits in its container, and
+// the text it starts with.
+struct ControlPlacement {
     ControlId id;
     ControlKind kind;
     Container in;
@@ -50,7 +52,7 @@ inline constexpr int kClientWidthTwips = 8910;
 inline constexpr int kClientHeightTwips = 6210;
 
 // The frames first: the others are placed relative to them.
-inline constexpr std::array<ControlSpec, 4> kFrames{{
+inline constexpr std::array<ControlPlacement, 4> kFrames{{
     {kIdOptionsFrame, ControlKind::Frame, Container::Window, 210, 0, 8625, 2835, "Options "},
     {kIdNtpServersFrame, ControlKind::Frame, Container::Window, 6060, 2970, 2775, 1485, "NTP Servers "},
     {kIdOperationsFrame, ControlKind::Frame, Container::Window, 210, 2970, 5745, 2475, "Operations "},
@@ -59,7 +61,7 @@ inline constexpr std::array<ControlSpec, 4> kFrames{{
 
 // The controls that take the focus, in the order that Tab moves it, then
 // the ones that never take it. Windows' tab order is the creation order.
-inline constexpr std::array<ControlSpec, 20> kControls{{
+inline constexpr std::array<ControlPlacement, 20> kControls{{
     {kIdChkAuto, ControlKind::Check, Container::Options, 300, 1830, 3585, 255, "Automatic synchronization,  each"},
     {kIdTxtInterval, ControlKind::Edit, Container::Options, 3630, 1800, 645, 360, "15"},
     {kIdChkAutoRun, ControlKind::Check, Container::Options, 300, 2280, 3585, 195, "Autorun at system startup"},
@@ -94,10 +96,10 @@ struct ControlRect {
 };
 
 // A control's rectangle in the window's client area.
-constexpr ControlRect PlaceControl(const ControlSpec& c, int dpi) {
+constexpr ControlRect PlaceControl(const ControlPlacement& c, int dpi) {
     int left = c.left, top = c.top;
     if (c.in != Container::Window) {
-        const ControlSpec& frame = kFrames[static_cast<size_t>(c.in)];
+        const ControlPlacement& frame = kFrames[static_cast<size_t>(c.in)];
         left += frame.left;
         top += frame.top;
     }

@@ -1,4 +1,4 @@
-#include "platform/Win32EventPump.h"
+#include "platform/EventPump_win.h"
 
 void Win32EventPump::Dispatch(MSG& msg) {
     if (filter_ && filter_(msg)) return;

@@ -1,4 +1,4 @@
-#include "platform/MessageBox.h"
+#include "platform/MessageBox_win.h"
 
 // MB_SETFOREGROUND: a box asked for from the tray or at start-up has no
 // visible window of ours in front to appear over.

@@ -6,7 +6,7 @@
 
 // What the notification-area icon asks of the program. Kept free of
 // <windows.h> so the decisions build and are tested anywhere; the Win32 icon
-// itself is Win32NotifyIcon.h.
+// itself is Win32NotifyIcon, in NotifyIcon_win.h.
 
 // The icon's messages come back as WM_MOUSEMOVE, the mouse message that it
 // stands for in the low word of lParam. A window that is on the screen gets

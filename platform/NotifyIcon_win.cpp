@@ -1,4 +1,4 @@
-#include "platform/Win32NotifyIcon.h"
+#include "platform/NotifyIcon_win.h"
 
 #include "platform/UniqueHandle_win.h"
 
@@ -17,7 +17,7 @@ namespace {
 constexpr UINT kIdShow = 1, kIdExit = 2;
 }
 
-NotifyIcon::NotifyIcon(HWND owner, HICON icon, const std::string& tip) {
+Win32NotifyIcon::Win32NotifyIcon(HWND owner, HICON icon, const std::string& tip) {
     data_.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data_.hWnd = owner;
     data_.uID = kTrayIconId;
@@ -32,21 +32,21 @@ NotifyIcon::NotifyIcon(HWND owner, HICON icon, const std::string& tip) {
     ChangeWindowMessageFilterEx(owner, TaskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
 }
 
-NotifyIcon::~NotifyIcon() { Remove(); }
+Win32NotifyIcon::~Win32NotifyIcon() { Remove(); }
 
-void NotifyIcon::Add() {
+void Win32NotifyIcon::Add() {
     wanted_ = true;
     retry_.Add();
 }
 
-void NotifyIcon::Remove() {
+void Win32NotifyIcon::Remove() {
     if (!wanted_) return;
     wanted_ = false;
     retry_.Stop();
     Shell_NotifyIconA(NIM_DELETE, &data_);
 }
 
-bool NotifyIcon::HandleMessage(UINT msg, WPARAM wp) {
+bool Win32NotifyIcon::HandleMessage(UINT msg, WPARAM wp) {
     if (msg == WM_TIMER && wp == kRetryTimer) {
         retry_.Tick();
         return true;
@@ -58,22 +58,22 @@ bool NotifyIcon::HandleMessage(UINT msg, WPARAM wp) {
     return true;
 }
 
-bool NotifyIcon::AddIcon() {
+bool Win32NotifyIcon::AddIcon() {
     if (Shell_NotifyIconA(NIM_ADD, &data_)) return true;
     // A busy shell can time out and still add the icon; a later add then
     // fails because the icon exists, and only a change finds it there.
     return Shell_NotifyIconA(NIM_MODIFY, &data_) != FALSE;
 }
 
-void NotifyIcon::StartRetryTimer(uint32_t intervalMs) { SetTimer(data_.hWnd, kRetryTimer, intervalMs, nullptr); }
+void Win32NotifyIcon::StartRetryTimer(uint32_t intervalMs) { SetTimer(data_.hWnd, kRetryTimer, intervalMs, nullptr); }
 
-void NotifyIcon::StopRetryTimer() { KillTimer(data_.hWnd, kRetryTimer); }
+void Win32NotifyIcon::StopRetryTimer() { KillTimer(data_.hWnd, kRetryTimer); }
 
-void NotifyIcon::GiveUp() {
+void Win32NotifyIcon::GiveUp() {
     if (giveUp_) giveUp_();
 }
 
-UINT NotifyIcon::TaskbarCreatedMessage() {
+UINT Win32NotifyIcon::TaskbarCreatedMessage() {
     static const UINT msg = RegisterWindowMessageA("TaskbarCreated");
     return msg;
 }
@@ -101,11 +101,4 @@ TrayMenuChoice ShowTrayMenu(HWND owner) {
     case kIdExit: return TrayMenuChoice::Exit;
     default: return TrayMenuChoice::None;
     }
-}
-
-void ShowWindowInFront(HWND hwnd) {
-    // The shell lets the icon's owner take the foreground after a click on
-    // the icon, so this is not refused as a focus theft.
-    ShowWindow(hwnd, SW_SHOWNORMAL);
-    SetForegroundWindow(hwnd);
 }

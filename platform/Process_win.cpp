@@ -2,7 +2,6 @@
 
 #include "platform/Process.h"
 #include "platform/WideText_win.h"
-#include "platform/Win32InstanceLock.h"
 
 std::string RunningExePath() {
     // MAX_PATH is only a start: a long-path-aware system hands out longer
@@ -40,11 +39,4 @@ void LoadDllsFromSystemFolderOnly() {
 
 void EndProgram() {
     ExitProcess(0);
-}
-
-InstanceLock::InstanceLock(const std::string& name) : mutex_(CreateMutexA(nullptr, FALSE, name.c_str())) {
-    const DWORD error = GetLastError();
-    // A mutex made by an instance that runs as administrator cannot be
-    // opened by a plain one: it is there all the same.
-    anotherRunning_ = error == ERROR_ALREADY_EXISTS || (!mutex_ && error == ERROR_ACCESS_DENIED);
 }

@@ -1,15 +1,6 @@
+#include "platform/Registry_win.h"
 #include "platform/UniqueHandle_win.h"
 #include "platform/WideText_win.h"
-#include "platform/Win32Registry.h"
-
-LONG PutRegistryValue(HKEY key, const std::string& valueName, RegistryValueType type, const std::string& data) {
-    // Stored as UTF-16, as Windows keeps it, so that a path in any script
-    // survives. The size counts the NUL: the empty text is one NUL.
-    const std::wstring wide = WideFromUtf8(data);
-    return RegSetValueExW(key, WideFromUtf8(valueName).c_str(), 0, static_cast<DWORD>(type),
-                          reinterpret_cast<const BYTE*>(wide.c_str()),
-                          static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
-}
 
 void Win32Registry::StoreRegistryValue(const std::string& keyPath, const std::string& valueName,
                                        const std::string& data, RegistryValueType type) {
@@ -19,5 +10,10 @@ void Win32Registry::StoreRegistryValue(const std::string& keyPath, const std::st
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideFromUtf8(keyPath).c_str(), 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS)
         return;
     UniqueHkey hkey(raw);
-    PutRegistryValue(hkey.get(), valueName, type, data);
+    // Stored as UTF-16, as Windows keeps it, so that a path in any script
+    // survives. The size counts the NUL: the empty text is one NUL.
+    const std::wstring wide = WideFromUtf8(data);
+    RegSetValueExW(hkey.get(), WideFromUtf8(valueName).c_str(), 0, static_cast<DWORD>(type),
+                   reinterpret_cast<const BYTE*>(wide.c_str()),
+                   static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
 }

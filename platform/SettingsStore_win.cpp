@@ -1,7 +1,7 @@
 #include <windows.h>
 
+#include "platform/SettingsStore_win.h"
 #include "platform/UniqueHandle_win.h"
-#include "platform/Win32SettingsStore.h"
 
 std::string Win32SettingsStore::KeyPath(const std::string& application, const std::string& section) const {
     return softwareKey_ + "\\" + application + "\\" + section;

@@ -2,9 +2,9 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "platform/Shell_win.h"
 #include "platform/UniqueHandle_win.h"
 #include "platform/WideText_win.h"
-#include "platform/Win32Shell.h"
 
 void Win32Shell::OpenDocument(const std::string& target) {
     // No owner window: the browser or viewer is a program of its own, and a

@@ -1,5 +1,7 @@
-#include "platform/Win32Socket.h"
+#include "platform/Socket_win.h"
 
+#include <algorithm>
+#include <memory>
 #include <thread>
 
 #include "platform/SystemMessage_win.h"
@@ -29,6 +31,13 @@ std::vector<sockaddr_storage> ToAddresses(const addrinfo* list) {
         if (i < other.size()) out.push_back(other[i]);
     }
     return out;
+}
+
+// The bytes that wait to be read, at most INT32_MAX; 0 also when the socket failed.
+int32_t BytesWaiting(SOCKET s) {
+    u_long waiting = 0;
+    if (ioctlsocket(s, FIONREAD, &waiting) != 0) return 0;
+    return static_cast<int32_t>(std::min<u_long>(waiting, INT32_MAX));
 }
 
 int Lookup(const std::string& host, uint16_t port, int flags, std::vector<sockaddr_storage>& out) {
@@ -62,41 +71,35 @@ Win32Socket::Win32Socket() {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kWindowClass;
     RegisterClassA(&wc);  // fails harmlessly for the second instance
-    window_.reset(CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  wc.hInstance, this));
+    CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
 }
 
 Win32Socket::~Win32Socket() {
     Close();
-    window_.reset();
+    DestroyOwnWindow();
     if (winsockStarted_) WSACleanup();
 }
 
-LRESULT CALLBACK Win32Socket::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Win32Socket*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+LRESULT Win32Socket::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case kMsgSocket:
-        if (self) self->OnSocket(static_cast<SOCKET>(wp), WSAGETSELECTEVENT(lp), WSAGETSELECTERROR(lp));
+        OnSocket(static_cast<SOCKET>(wp), WSAGETSELECTEVENT(lp), WSAGETSELECTERROR(lp));
         return 0;
     case WM_TIMER:
-        if (self && wp == kAttemptTimer) self->OnAttemptTimeout();
+        if (wp == kAttemptTimer) OnAttemptTimeout();
         return 0;
     case kMsgResolved: {
-        auto* r = reinterpret_cast<Resolved*>(lp);
-        if (self) self->OnResolved(r);
-        delete r;
+        // The resolver's thread let go of the answer when it posted it.
+        std::unique_ptr<Resolved> r(reinterpret_cast<Resolved*>(lp));
+        OnResolved(*r);
         return 0;
     }
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefWindowProcA(hwnd_.get(), msg, wp, lp);
 }
 
 void Win32Socket::Close() {
-    if (window_) KillTimer(window_.get(), kAttemptTimer);
+    if (hwnd_) KillTimer(hwnd_.get(), kAttemptTimer);
     ++generation_;
     socket_.reset();
     addresses_.clear();
@@ -104,7 +107,7 @@ void Win32Socket::Close() {
 }
 
 std::optional<SocketError> Win32Socket::Connect() {
-    if (!winsockStarted_ || !window_) return ErrorOf(WSANOTINITIALISED);
+    if (!winsockStarted_ || !hwnd_) return ErrorOf(WSANOTINITIALISED);
     Close();
     std::vector<sockaddr_storage> numeric;
     if (Lookup(host_, port_, AI_NUMERICHOST, numeric) == 0) {
@@ -116,7 +119,7 @@ std::optional<SocketError> Win32Socket::Connect() {
     }
     // Only names need the resolver; its answer comes back as a message.
     state_ = SocketState::Resolving;
-    HWND target = window_.get();
+    HWND target = hwnd_.get();
     std::thread([target, generation = generation_, host = host_, port = port_] {
         auto* r = new Resolved{generation, 0, {}};
         r->error = Lookup(host, port, 0, r->addresses);
@@ -125,10 +128,10 @@ std::optional<SocketError> Win32Socket::Connect() {
     return std::nullopt;
 }
 
-void Win32Socket::OnResolved(Resolved* r) {
-    if (r->generation != generation_ || state_ != SocketState::Resolving) return;
-    if (r->error != 0) return Fail(r->error);
-    addresses_ = std::move(r->addresses);
+void Win32Socket::OnResolved(Resolved& r) {
+    if (r.generation != generation_ || state_ != SocketState::Resolving) return;
+    if (r.error != 0) return Fail(r.error);
+    addresses_ = std::move(r.addresses);
     nextAddress_ = 0;
     state_ = SocketState::Connecting;
     TryNextAddress(WSAHOST_NOT_FOUND);
@@ -145,7 +148,7 @@ void Win32Socket::TryNextAddress(int lastError) {
             lastError = WSAGetLastError();
             continue;
         }
-        if (WSAAsyncSelect(s.get(), window_.get(), kMsgSocket, FD_CONNECT | FD_READ | FD_CLOSE) != 0) {
+        if (WSAAsyncSelect(s.get(), hwnd_.get(), kMsgSocket, FD_CONNECT | FD_READ | FD_CLOSE) != 0) {
             lastError = WSAGetLastError();
             continue;
         }
@@ -154,7 +157,7 @@ void Win32Socket::TryNextAddress(int lastError) {
             WSAGetLastError() == WSAEWOULDBLOCK) {
             socket_ = std::move(s);
             // The last address has what is left of the caller's own time-out.
-            if (nextAddress_ < addresses_.size()) SetTimer(window_.get(), kAttemptTimer, kAttemptTimeoutMs, nullptr);
+            if (nextAddress_ < addresses_.size()) SetTimer(hwnd_.get(), kAttemptTimer, kAttemptTimeoutMs, nullptr);
             return;
         }
         lastError = WSAGetLastError();
@@ -163,7 +166,7 @@ void Win32Socket::TryNextAddress(int lastError) {
 }
 
 void Win32Socket::OnAttemptTimeout() {
-    KillTimer(window_.get(), kAttemptTimer);
+    KillTimer(hwnd_.get(), kAttemptTimer);
     if (state_ == SocketState::Connecting) TryNextAddress(WSAETIMEDOUT);
 }
 
@@ -177,29 +180,26 @@ void Win32Socket::OnSocket(SOCKET s, WORD event, WORD error) {
     if (!socket_ || s != socket_.get() || !events_) return;  // a socket closed since
     switch (event) {
     case FD_CONNECT:
-        KillTimer(window_.get(), kAttemptTimer);
+        KillTimer(hwnd_.get(), kAttemptTimer);
         if (error != 0) return TryNextAddress(error);
         state_ = SocketState::Connected;
         return;
-    case FD_READ: {
-        u_long waiting = 0;
-        if (ioctlsocket(s, FIONREAD, &waiting) == 0 && waiting > 0)
-            if (events_) events_->Winsock1_DataArrival(static_cast<int32_t>(waiting > INT32_MAX ? INT32_MAX : waiting));
+    case FD_READ:
+        if (const int32_t waiting = BytesWaiting(s)) events_->Winsock1_DataArrival(waiting);
         return;
-    }
-    case FD_CLOSE: {
+    case FD_CLOSE:
         // Winsock may report the close while the last bytes still wait to be
         // read: hand them over first, as the reply is only complete with them.
-        u_long waiting = 0;
-        for (int i = 0; i < 256 && socket_ && s == socket_.get() && ioctlsocket(s, FIONREAD, &waiting) == 0 &&
-                        waiting > 0;
-             ++i)
-            if (events_) events_->Winsock1_DataArrival(static_cast<int32_t>(waiting > INT32_MAX ? INT32_MAX : waiting));
-        if (!socket_ || s != socket_.get()) return;
+        // The run may close the socket on any of them.
+        for (int i = 0; i < 256; ++i) {
+            const int32_t waiting = BytesWaiting(s);
+            if (waiting == 0) break;
+            events_->Winsock1_DataArrival(waiting);
+            if (!socket_ || s != socket_.get()) return;
+        }
         state_ = SocketState::PeerClosing;
-        if (events_) events_->Winsock1_Close();
+        events_->Winsock1_Close();
         return;
-    }
     }
 }
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
+#include "platform/SystemClock_win.h"
 #include "platform/SystemMessage_win.h"
-#include "platform/Win32SystemClock.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "buttoncontrol/Command.h"
+#include "buttoncontrol/Command_win.h"
 #include "resources/resource.h"
 
 namespace {
@@ -123,7 +123,7 @@ bool FrameFrom(const Pixels& face, int pictureId) {
 // band (row 4 of the 44 it spans lies 4/44 of the way from the top colour);
 // and the dotted focus rectangle 4 pixels in, whose dots (4,22) and (72,4)
 // are, while (4,23) and (5,22) never are. Returns the face.
-Pixels ExpectFace(const Command& button, int state, int pictureId, bool inverted, bool focus) {
+Pixels ExpectFace(const Command& button, ButtonStates state, int pictureId, bool inverted, bool focus) {
     SCOPED_TRACE("state " + std::to_string(state) + ", picture " + std::to_string(pictureId));
     EXPECT_EQ(button.Logic().ButtonState(), state);
     const Pixels face = Render(button);

@@ -9,12 +9,9 @@ public:
     static constexpr WindowRef kContainer = 10, kSelf = 20, kElsewhere = 30;
 
     void DrawFace(const FaceDrawing& face) override { faces.push_back(face), pictures.push_back(face.picture); }
-    void PropertyChanged(std::string_view) override {}
     void RaiseClick() override { ++clicks; }
     void StartMouseTimer(int intervalMs) override { timerStarts.push_back(intervalMs); }
-    void SetBackgroundOpaque(bool o) override { opaque = o; }
     WindowRef WindowUnderPointer() override { return under; }
-    WindowRef ContainerWindow() override { return kContainer; }
     WindowRef OwnWindow() override { return kSelf; }
 
     void Forget() { faces.clear(), pictures.clear(), clicks = 0; }
@@ -23,6 +20,5 @@ public:
     std::vector<FramePicture> pictures;
     std::vector<int> timerStarts;
     int clicks = 0;
-    bool opaque = true;
     WindowRef under = kElsewhere;
 };

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/Win32Shell.h"
+#include "platform/Shell_win.h"
 
 namespace {
 

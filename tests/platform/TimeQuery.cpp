@@ -11,9 +11,9 @@
 
 #include "clock/SyncRun.h"
 #include "fakes/FakeControls.h"
-#include "platform/Win32EventPump.h"
-#include "platform/Win32Socket.h"
-#include "platform/Win32SystemClock.h"
+#include "platform/EventPump_win.h"
+#include "platform/Socket_win.h"
+#include "platform/SystemClock_win.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;

@@ -10,9 +10,9 @@
 #include "LoopbackPlan.h"
 #include "clock/SyncRun.h"
 #include "fakes/FakeControls.h"
-#include "platform/Win32EventPump.h"
-#include "platform/Win32Socket.h"
-#include "platform/Win32SystemClock.h"
+#include "platform/EventPump_win.h"
+#include "platform/Socket_win.h"
+#include "platform/SystemClock_win.h"
 
 namespace {
 

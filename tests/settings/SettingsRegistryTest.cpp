@@ -9,9 +9,9 @@
 
 #include "fakes/FakeControls.h"
 #include "fakes/FakeSettingsStore.h"
-#include "platform/Win32EventPump.h"
-#include "platform/Win32Registry.h"
-#include "platform/Win32SettingsStore.h"
+#include "platform/EventPump_win.h"
+#include "platform/Registry_win.h"
+#include "platform/SettingsStore_win.h"
 #include "settings/Settings.h"
 
 namespace {

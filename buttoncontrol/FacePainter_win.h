@@ -2,9 +2,18 @@
 #include <windows.h>
 
 #include <array>
+#include <vector>
 
 #include "buttoncontrol/ButtonFace.h"
 #include "platform/UniqueHandle_win.h"
+
+// The program's one way to make a font, for the buttons' captions and the
+// window's labels alike: size in points at dpi pixels per inch (96 is 100 %).
+UniqueGdiObj<HFONT> MakeFont(const FontDescription& font, int dpi, BYTE quality = DEFAULT_QUALITY);
+
+// Copies each piece of bitmap into dc, stretched from its source rectangle to
+// its destination with the given StretchBlt mode.
+void StretchPieces(HDC dc, HBITMAP bitmap, int stretchMode, const std::vector<FramePiece>& pieces);
 
 // Draws a button face from the six frame pictures into a device context.
 // Each button owns one, with its own copies of the pictures.

@@ -3,12 +3,12 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include "mainwindow/FrmMain.h"
-#include "platform/MessageBox.h"
+#include "mainwindow/FrmMain_win.h"
+#include "platform/InstanceLock_win.h"
+#include "platform/MessageBox_win.h"
 #include "platform/Process.h"
-#include "platform/Win32InstanceLock.h"
-#include "platform/Win32Shell.h"
-#include "platform/Win32SystemClock.h"
+#include "platform/Shell_win.h"
+#include "platform/SystemClock_win.h"
 #include "serverlist/ServerChooser.h"
 #include "serverlist/ServerList.h"
 #include "settings/AppFolder.h"

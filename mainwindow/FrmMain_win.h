@@ -4,21 +4,21 @@
 
 #include <array>
 #include <memory>
-#include <optional>
 #include <string>
 
-#include "buttoncontrol/Command.h"
+#include "buttoncontrol/Command_win.h"
 #include "clock/AutoSync.h"
 #include "clock/SyncRun.h"
-#include "mainwindow/MainLayout.h"
-#include "mainwindow/Win32Controls.h"
+#include "mainwindow/MainLayout_win.h"
+#include "platform/BaseWindow_win.h"
+#include "platform/Controls_win.h"
+#include "platform/EventPump_win.h"
+#include "platform/NotifyIcon_win.h"
+#include "platform/Registry_win.h"
+#include "platform/SettingsStore_win.h"
 #include "platform/Shell.h"
+#include "platform/Socket_win.h"
 #include "platform/SystemClock.h"
-#include "platform/Win32EventPump.h"
-#include "platform/Win32NotifyIcon.h"
-#include "platform/Win32Registry.h"
-#include "platform/Win32SettingsStore.h"
-#include "platform/Win32Socket.h"
 #include "serverlist/ServerEntry.h"
 #include "settings/Autorun.h"
 #include "settings/Settings.h"
@@ -32,20 +32,17 @@ struct FrmMainSetup {
 // The program's one window: the options, the two run buttons, the clock,
 // the status line, the tool buttons, the socket, the timer and the tray icon.
 // Created once, hidden, by start-up; it lives until the program ends.
-class FrmMain {
+class FrmMain : public BaseWindow<FrmMain> {
 public:
     static constexpr const char* kClassName = "Veltrano.frmMain";
     static constexpr UINT_PTR kTimerTime = 1;
 
     FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell);
     ~FrmMain();
-    FrmMain(const FrmMain&) = delete;
-    FrmMain& operator=(const FrmMain&) = delete;
 
     // Loads the window without showing it; Form_Load puts it into the tray.
     bool Load();
-    HWND Hwnd() const { return hwnd_; }
-    void SetCaption(const std::string& title) { SetWindowTextA(hwnd_, title.c_str()); }
+    void SetCaption(const std::string& title) { SetWindowTextA(hwnd_.get(), title.c_str()); }
     // Shown from the tray's minimised state: normal and in front.
     void Show();
     void EnableTimerTime();
@@ -63,21 +60,21 @@ public:
     bool PreTranslate(MSG& msg);
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    friend class BaseWindow<FrmMain>;
     static LRESULT CALLBACK CheckBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
 
-    void CreateControls();
-    void LayOut(int dpi);
-    void ClipOverlaps(int dpi);
-    int WindowDpi() const;
+    void AttachControls();
 
     void Form_Load();
     void Form_Activate();
+    void Form_Deactivate();
     void Form_Resize(WPARAM sizeType);
+    void Form_DpiChanged(int dpi, const RECT& suggested);
     void Form_MouseMove(LPARAM lp);
     void Form_QueryUnload(bool windowsClosing);
     void Form_Unload();
+    void Image1_Paint(const DRAWITEMSTRUCT& item);
     void OnCommand(int id, int code);
     void cmdReload_Click();
     void TrayOn();
@@ -89,9 +86,13 @@ private:
     FrmMainSetup setup_;
     SystemClock& clock_;
     Shell& shell_;
-    HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
     bool windowsClosing_ = false;
+    // The window class shows both icons and the tray icon borrows the large
+    // one, so they outlive the window and the tray icon.
+    UniqueHicon icon_, smallIcon_;
+    UniqueGdiObj<HBITMAP> picture_;
+    LayoutFonts fonts_;
 
     ServerTable serverTable_;
     WindowText lblInfo_, lblTime_, txtInterval_;
@@ -109,11 +110,5 @@ private:
     std::unique_ptr<Win32Socket> winsock1_;
     std::unique_ptr<SyncRun> syncRun_;
     std::unique_ptr<AutoSync> autoSync_;
-    std::unique_ptr<NotifyIcon> trayIcon_;
-
-    HICON icon_ = nullptr;
-    HBITMAP picture_ = nullptr;
-    UniqueGdiObj<HFONT> font_, boldFont_, statusFont_;
-    HBRUSH white_ = nullptr;
-    int dpi_ = 96;
+    std::unique_ptr<Win32NotifyIcon> trayIcon_;
 };

@@ -15,17 +15,17 @@
 // start is refused. For the same reason a refused add is tried again on a
 // timer of the owner's (TrayAddRetry), and when the shell never takes the
 // icon the owner is told to show itself.
-class NotifyIcon final : private TrayShell {
+class Win32NotifyIcon final : private TrayShell {
 public:
     // On the owner's window, clear of the owner's own timers, which count from 1.
     static constexpr UINT_PTR kRetryTimer = 101;
 
-    // owner receives kTrayCallbackMessage. icon is borrowed: the window class
-    // that holds it outlives this object.
-    NotifyIcon(HWND owner, HICON icon, const std::string& tip);
-    ~NotifyIcon() override;
-    NotifyIcon(const NotifyIcon&) = delete;
-    NotifyIcon& operator=(const NotifyIcon&) = delete;
+    // owner receives kTrayCallbackMessage. icon is borrowed: the window that
+    // owns it keeps it for longer than this object.
+    Win32NotifyIcon(HWND owner, HICON icon, const std::string& tip);
+    ~Win32NotifyIcon() override;
+    Win32NotifyIcon(const Win32NotifyIcon&) = delete;
+    Win32NotifyIcon& operator=(const Win32NotifyIcon&) = delete;
 
     // Puts the icon into the notification area, or starts trying again when
     // the shell refused (no taskbar yet, for one). Either way the icon is
@@ -33,7 +33,6 @@ public:
     void Add();
     // Takes the icon away for good; TaskbarCreated no longer brings it back.
     void Remove();
-    bool Wanted() const { return wanted_; }
 
     // Call with every message of the owner's window procedure; true when it
     // was the icon's: the taskbar announcing itself (the icon has been added
@@ -43,8 +42,6 @@ public:
     void OnGiveUp(std::function<void()> handler) { giveUp_ = std::move(handler); }
     // The registered number of "TaskbarCreated", the same in every process.
     static UINT TaskbarCreatedMessage();
-
-    const NOTIFYICONDATAA& Record() const { return data_; }
 
 private:
     // TrayShell
@@ -62,6 +59,3 @@ private:
 // Opens mnuTray ("&Show", a separator, "&Exit") at the mouse position and
 // returns once it has closed, with what the user picked.
 TrayMenuChoice ShowTrayMenu(HWND owner);
-
-// What a click on the icon does to a hidden window: normal state, in front.
-void ShowWindowInFront(HWND hwnd);

@@ -1,13 +1,11 @@
 #pragma once
 #include <windows.h>
 
-#include <cstdint>
-#include <functional>
 #include <string>
-#include <string_view>
 
 #include "buttoncontrol/CommandLogic.h"
-#include "buttoncontrol/FacePainter.h"
+#include "buttoncontrol/FacePainter_win.h"
+#include "platform/BaseWindow_win.h"
 #include "platform/Controls.h"
 #include "platform/UniqueHandle_win.h"
 
@@ -18,7 +16,7 @@
 // The face is drawn into a retained image of the control's size, and every
 // WM_PAINT (or WM_PRINTCLIENT) copies that image: a covered button comes back
 // without being drawn again.
-class Command final : public EnabledTarget, private CommandHost {
+class Command final : public EnabledTarget, public BaseWindow<Command>, private CommandHost {
 public:
     static constexpr const char* kClassName = "Veltrano.Command";
     static constexpr UINT_PTR kTmrMouse = 1;
@@ -31,22 +29,11 @@ public:
     bool Create(HWND parent, int id, const RECT& rect, const std::string& caption);
     HWND Hwnd() const { return hwnd_.get(); }
 
-    std::string Caption() const { return logic_.Caption(); }
     void SetCaption(const std::string& caption);
-    bool Enabled() const override;
+    bool Enabled() const override { return logic_.Enabled(); }
     void SetEnabled(bool enabled) override;
-    uint8_t Visible() { return logic_.Visible(); }
-    void SetVisible(uint8_t visible) { logic_.SetVisible(visible); }
     // The container calls this on each button whenever its window becomes active.
     void Initialize() { logic_.Initialize(); }
-
-    void ReadProperties(const PropertyBag& bag, const FontDescription& containerFont) {
-        logic_.ReadProperties(bag, containerFont);
-    }
-    void WriteProperties(PropertyBag& bag, const FontDescription& containerFont) {
-        logic_.WriteProperties(bag, containerFont);
-    }
-    void OnPropertyChanged(std::function<void(std::string_view)> handler) { propertyChanged_ = std::move(handler); }
 
     const CommandLogic& Logic() const { return logic_; }
 
@@ -56,41 +43,32 @@ public:
     static bool TranslateAccessKey(const MSG& msg);
 
 private:
+    friend class BaseWindow<Command>;
     static bool RegisterWindowClass();
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-    static Command* FromWindow(HWND hwnd);
     static bool PressAccessKey(HWND topLevel, char key);
 
     void Command_Paint(HDC dc);
     void Command_Resize(int w, int h);
-    void Command_MouseDown(int button, WPARAM keys, LPARAM pos);
-    void Command_MouseUp(int button, WPARAM keys, LPARAM pos);
+    void Command_MouseDown(int button);
+    void Command_MouseUp(int button);
     void Command_MouseMove(LPARAM pos);
     void Command_AccessKeyPress();
 
     // CommandHost
     void DrawFace(const FaceDrawing& face) override;
-    void PropertyChanged(std::string_view name) override;
     void RaiseClick() override;
     void StartMouseTimer(int intervalMs) override;
-    void SetBackgroundOpaque(bool opaque) override;
     WindowRef WindowUnderPointer() override;
-    WindowRef ContainerWindow() override;
     WindowRef OwnWindow() override;
 
-    // Reading Enabled may settle FirstRun, even through a const reference.
-    mutable CommandLogic logic_;
+    CommandLogic logic_;
     FacePainter painter_;
-    std::function<void(std::string_view)> propertyChanged_;
     int width_ = 0, height_ = 0;
-    bool opaque_ = true;
     bool releasingCapture_ = false;  // the capture goes because of a release, not taken away
     // The retained face: the bitmap stays selected into faceDc_ for the
     // control's life; the DC goes first.
     UniqueGdiObj<HBITMAP> faceBitmap_;
     UniqueHdc faceDc_;
     HGDIOBJ faceDcOriginal_ = nullptr;
-    // Last, so the window is destroyed while everything its messages touch still exists.
-    UniqueHwnd hwnd_;
 };

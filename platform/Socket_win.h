@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/BaseWindow_win.h"
 #include "platform/Socket.h"
 #include "platform/UniqueHandle_win.h"
 
@@ -14,7 +15,7 @@
 // window, so its events run on the user-interface thread whenever messages
 // are pumped. Host names are resolved on a worker thread: a slow name server
 // never freezes the window.
-class Win32Socket final : public TcpClient {
+class Win32Socket final : public TcpClient, public BaseWindow<Win32Socket> {
 public:
     static constexpr size_t kReadChunk = 64 * 1024;
     // How long an address that has others after it may take to accept, so an
@@ -37,16 +38,16 @@ public:
     std::string GetData() override;
 
 private:
+    friend class BaseWindow<Win32Socket>;
     struct Resolved;
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    void OnResolved(Resolved* r);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    void OnResolved(Resolved& r);
     void OnSocket(SOCKET s, WORD event, WORD error);
     void TryNextAddress(int lastError);
     void OnAttemptTimeout();
     void Fail(int error);
 
     SocketEvents* events_ = nullptr;
-    UniqueHwnd window_;
     UniqueSocket socket_;
     std::string host_;
     uint16_t port_ = 0;

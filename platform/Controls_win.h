@@ -27,7 +27,6 @@ class ComboList final : public ChooserList {
 public:
     explicit ComboList(HWND hwnd = nullptr) : hwnd_(hwnd) {}
     void Attach(HWND hwnd) { hwnd_ = hwnd; }
-    HWND Hwnd() const { return hwnd_; }
     int16_t ListIndex() const override {
         const LRESULT i = SendMessageA(hwnd_, CB_GETCURSEL, 0, 0);
         return i < 0 || i > INT16_MAX ? int16_t{-1} : static_cast<int16_t>(i);
