@@ -35,7 +35,7 @@ best() {  # best of three, seconds
     echo "$b"
 }
 load_once() {  # load_once FOLDER: seconds inside LoadServerList
-    build/bench/tests/serverlist/serverlist_bench "$1/" >"$work/load.out"
+    build/bench/bench/serverlist_bench "$1/" >"$work/load.out"
     awk '$1 == "seconds" { print $2 }' "$work/load.out"
 }
 
@@ -73,7 +73,7 @@ flock 9
 start_time_service 127.0.0.2
 start_display
 start_wine "$root/build/wineprefix-bench"
-veltrano=$(wine "$root/build/windows/tests/platform/time_query.exe" 127.0.0.2 20 </dev/null 2>/dev/null |
+veltrano=$(wine "$root/build/windows/bench/time_query.exe" 127.0.0.2 20 </dev/null 2>/dev/null |
     tr -d '\r' | sed -n 's/^runs .* median_ms //p')
 rdate_us=()
 for _ in $(seq 1 20); do

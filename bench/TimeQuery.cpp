@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "clock/SyncRun.h"
-#include "fakes/FakeControls.h"
+#include "tests/fakes/FakeControls.h"
 #include "platform/EventPump_win.h"
 #include "platform/Socket_win.h"
 #include "platform/SystemClock_win.h"
