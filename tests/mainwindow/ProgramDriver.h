@@ -3,7 +3,10 @@
 // folder of its own, real mouse input, the window's controls read back
 // through messages, and the registry the program writes.
 #include <windows.h>
+
 #include <shellapi.h>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -13,10 +16,7 @@
 
 namespace e2e {
 
-// Found by its class, not its title, which changes with every version.
-inline constexpr const char* kMainWindowClass = "Veltrano.frmMain";
 inline constexpr const char* kSettingsKey = "Software\\Veltrano\\General";
-inline constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 // Where Wine's taskbar shows the only icon of its notification area on a
 // 1024 x 768 virtual desktop.
 inline constexpr POINT kTrayIconPoint{1013, 757};
@@ -24,26 +24,22 @@ inline constexpr POINT kTrayIconPoint{1013, 757};
 // Polls cond every 20 ms for at most timeoutMs while this thread's own
 // messages keep flowing.
 inline bool WaitFor(const std::function<bool()>& cond, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (cond()) return true;
+    for (const DWORD start = GetTickCount(); !cond(); Sleep(20)) {
         if (GetTickCount() - start > timeoutMs) return false;
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        Sleep(20);
+        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
     }
+    return true;
 }
 
 inline std::string WindowTextOf(HWND hwnd) {
     char buf[512] = {};
-    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
+    SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buf, LPARAM(buf), SMTO_ABORTIFHUNG, 2000, nullptr);
     return buf;
 }
 
-// The main window of the process pid; there may be others of its class.
-inline HWND FindMainWindow(DWORD pid) {
-    HWND h = nullptr;
-    while ((h = FindWindowExA(nullptr, h, kMainWindowClass, nullptr)) != nullptr) {
+// A top-level window of the process pid.
+inline HWND WindowOf(DWORD pid, const char* windowClass, const char* title = nullptr) {
+    for (HWND h = nullptr; (h = FindWindowExA(nullptr, h, windowClass, title)) != nullptr;) {
         DWORD owner = 0;
         GetWindowThreadProcessId(h, &owner);
         if (owner == pid) return h;
@@ -51,176 +47,117 @@ inline HWND FindMainWindow(DWORD pid) {
     return nullptr;
 }
 
-// Folder names may lie outside the ANSI code page: the driver keeps them as
-// UTF-8 and hands them to Windows as UTF-16.
-inline std::wstring Wide(const std::string& utf8) {
-    const int n = static_cast<int>(utf8.size());
-    std::wstring w(utf8.size(), L'\0');
-    w.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), n, w.data(), n)));
-    return w;
-}
-inline std::string Utf8(const std::wstring& wide) {
-    const int n = static_cast<int>(wide.size());
-    std::string s(wide.size() * 3, '\0');
-    s.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, s.data(), n * 3, nullptr, nullptr)));
-    return s;
+// Waits for a message box of the process (all are titled "Veltrano") and
+// gives its text: its one static control that is not the icon.
+inline HWND WaitForBox(DWORD pid, std::string* text = nullptr, DWORD ms = 5000) {
+    HWND box = nullptr;
+    WaitFor([&] { return IsWindowVisible(box = WindowOf(pid, "#32770", "Veltrano")); }, ms);
+    for (HWND c = nullptr; text && box && (c = FindWindowExA(box, c, "Static", nullptr)) != nullptr;)
+        if (!WindowTextOf(c).empty()) *text = WindowTextOf(c);
+    return box;
 }
 
-// A unix path as Wine sees it.
-inline std::string WinePath(std::string unixPath) {
-    for (char& c : unixPath)
-        if (c == '/') c = '\\';
-    return "Z:" + unixPath;
+inline std::string ReadRegistryText(const char* value, bool* found = nullptr) {
+    char buf[512] = {};
+    DWORD size = sizeof buf;
+    const LSTATUS s = RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, value, RRF_RT_REG_SZ, nullptr, buf, &size);
+    if (found) *found = s == ERROR_SUCCESS;
+    return buf;
 }
-
-inline std::string ReadRegistryText(HKEY root, const char* key, const char* value, bool* found = nullptr) {
-    char buf[1024] = {};
-    DWORD size = sizeof buf, type = 0;
-    HKEY k;
-    bool ok = false;
-    if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &k) == ERROR_SUCCESS) {
-        ok = RegQueryValueExA(k, value, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) == ERROR_SUCCESS &&
-             type == REG_SZ;
-        RegCloseKey(k);
-    }
-    if (found) *found = ok;
-    return ok ? std::string(buf) : std::string();
+// The autorun command, wide: the program's folder may lie beyond the ANSI code page.
+inline std::wstring RunValue(bool* found = nullptr) {
+    wchar_t buf[512] = {};
+    DWORD size = sizeof buf;
+    const LSTATUS s = RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                   L"Dravelquin", RRF_RT_REG_SZ, nullptr, buf, &size);
+    if (found) *found = s == ERROR_SUCCESS;
+    return buf;
 }
-
 inline void ClearProgramRegistry() {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Veltrano");
-    HKEY k;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &k) == ERROR_SUCCESS) {
-        RegDeleteValueA(k, "Dravelquin");
-        RegCloseKey(k);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Dravelquin");
+}
+
+// The program's icon, asked of the shell: a change (NIM_MODIFY) is accepted
+// only for an icon it holds.
+inline bool TrayIcon(HWND owner, DWORD action = NIM_MODIFY) {
+    NOTIFYICONDATAA d{};
+    d.cbSize = NOTIFYICONDATAA_V1_SIZE, d.hWnd = owner, d.uID = 1;
+    return Shell_NotifyIconA(action, &d) != FALSE;
+}
+
+// A click on the tray icon, left or right, as real input.
+inline void ClickTrayIcon(bool right = false) {
+    SetCursorPos(kTrayIconPoint.x, kTrayIconPoint.y);
+    Sleep(50);
+    for (DWORD flag : {right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN,
+                       right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP}) {
+        INPUT in{INPUT_MOUSE, {.mi = {0, 0, 0, flag, 0, 0}}};
+        SendInput(1, &in, sizeof in);
+        Sleep(30);
     }
 }
 
-// The program's icon, asked of the shell: a change is accepted only for an
-// icon it holds.
-inline bool TrayIconPresent(HWND owner) {
-    NOTIFYICONDATAA probe{};
-    probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    probe.hWnd = owner;
-    probe.uID = 1;
-    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+// "&Exit" of the tray icon's menu, by its access key once the menu shows.
+inline bool ExitFromTrayMenu() {
+    ClickTrayIcon(true);
+    if (!WaitFor([] { return IsWindowVisible(FindWindowA("#32768", nullptr)); }, 3000)) return false;
+    INPUT in[2] = {{INPUT_KEYBOARD, {.ki = {'E', 0, 0, 0, 0}}}, {INPUT_KEYBOARD, {.ki = {'E', 0, KEYEVENTF_KEYUP, 0, 0}}}};
+    return SendInput(2, in, sizeof in[0]) == 2;
 }
 
-inline void RemoveTrayIcon(HWND owner) {
-    NOTIFYICONDATAA d{};
-    d.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    d.hWnd = owner;
-    d.uID = 1;
-    Shell_NotifyIconA(NIM_DELETE, &d);
-}
-
-inline void MouseClickAt(POINT p, bool right = false) {
-    SetCursorPos(p.x, p.y);
-    Sleep(50);
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
-    SendInput(1, &in[0], sizeof(INPUT));
-    Sleep(30);
-    SendInput(1, &in[1], sizeof(INPUT));
-}
-
-inline void PressKey(WORD vk) {
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_KEYBOARD;
-    in[0].ki.wVk = in[1].ki.wVk = vk;
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, in, sizeof(INPUT));
-}
-
-// A top-level dialog box of the given process with this title, if one shows.
-inline HWND FindDialog(DWORD processId, const char* title) {
-    struct Search {
-        DWORD pid;
-        const char* title;
-        HWND found;
-    } s{processId, title, nullptr};
-    EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(h, &pid);
-            char cls[16] = {};
-            GetClassNameA(h, cls, sizeof cls);
-            if (pid == s->pid && IsWindowVisible(h) && lstrcmpA(cls, "#32770") == 0 && WindowTextOf(h) == s->title) {
-                s->found = h;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
-// The text of a message box: its one static control that is not the icon.
-inline std::string DialogText(HWND dialog) {
-    std::string text;
-    EnumChildWindows(
-        dialog,
-        [](HWND h, LPARAM lp) -> BOOL {
-            char cls[16] = {};
-            GetClassNameA(h, cls, sizeof cls);
-            const std::string t = WindowTextOf(h);
-            if (lstrcmpiA(cls, "Static") == 0 && !t.empty()) *reinterpret_cast<std::string*>(lp) = t;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&text));
-    return text;
-}
-
-// One copy of the program in a folder of its own (its name in UTF-8), with
-// its own server list.
+// One copy of the program in a folder of its own, with its own server list.
 class Program {
 public:
-    explicit Program(const std::string& folderName, const std::vector<std::string>& serverLines) {
+    Program(const std::wstring& folderName, const std::vector<std::string>& serverLines) {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        folder_ = Utf8(temp) + folderName + "\\";
-        CreateDirectoryW(Wide(folder_).c_str(), nullptr);
-        CopyFileW(Wide(WinePath(VELTRANO_EXE)).c_str(), Wide(folder_ + "Veltrano.exe").c_str(), FALSE);
+        folder_ = temp + folderName + L"\\";
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        std::wstring exe = L"Z:" + std::wstring(VELTRANO_EXE, VELTRANO_EXE + strlen(VELTRANO_EXE));
+        for (wchar_t& c : exe) c = c == L'/' ? L'\\' : c;
+        CopyFileW(exe.c_str(), (folder_ + L"Veltrano.exe").c_str(), FALSE);
         WriteServerList(serverLines);
     }
+    ~Program() { Kill(); }
 
     void WriteServerList(const std::vector<std::string>& lines) const {
         std::string list;
         for (const auto& l : lines) list += l + "\r\n";
-        const std::wstring path = Wide(folder_ + "ntp_servers.txt");
-        HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        HANDLE f = CreateFileW((folder_ + L"ntp_servers.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                               nullptr);
         DWORD written;
-        WriteFile(f, list.data(), static_cast<DWORD>(list.size()), &written, nullptr);
+        WriteFile(f, list.data(), DWORD(list.size()), &written, nullptr);
         CloseHandle(f);
     }
-    ~Program() { Kill(); }
+    const std::wstring& Folder() const { return folder_; }
 
-    const std::string& Folder() const { return folder_; }
-
-    // Starts the exe; true once its window exists.
-    bool Start() {
+    // Starts the exe and waits for its main window (found by its class: the
+    // title changes with every version), and for it to show unless the
+    // program should start in the tray.
+    ::testing::AssertionResult Start(bool shows = true) {
         const PROCESS_INFORMATION pi = StartAnother();
-        if (!pi.hProcess) return false;
+        if (!pi.hProcess) return ::testing::AssertionFailure() << "not started: error " << GetLastError();
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
         pid_ = pi.dwProcessId;
-        if (!WaitFor([&] { return (hwnd_ = FindMainWindow(pid_)) != nullptr; }, 15000)) return false;
+        if (!WaitFor([&] { return (hwnd_ = WindowOf(pid_, "Veltrano.frmMain")) != nullptr; }, 15000))
+            return ::testing::AssertionFailure() << "no main window";
+        if (shows && !WaitFor([&] { return Visible(); }, 5000)) return ::testing::AssertionFailure() << "not shown";
         Settle();
-        return true;
+        return ::testing::AssertionSuccess();
     }
-    // A second start from the same folder; returns its process.
-    PROCESS_INFORMATION StartAnother() {
+    // A start from the same folder; returns its process.
+    PROCESS_INFORMATION StartAnother() const {
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        std::wstring cmd = Wide("\"" + folder_ + "Veltrano.exe\"");
-        CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, Wide(folder_).c_str(), &si, &pi);
+        std::wstring cmd = L"\"" + folder_ + L"Veltrano.exe\"";
+        CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &si, &pi);
         return pi;
     }
-    // Until the program has handled what is queued for it.
+    // Until the program has most likely handled what was posted to it: Wine's
+    // WaitForInputIdle only tells when a program first waits for input.
     void Settle() const {
         WaitForInputIdle(process_, 3000);
         Sleep(100);
@@ -229,23 +166,21 @@ public:
     bool WaitForExit(DWORD ms) const { return process_ && WaitForSingleObject(process_, ms) == WAIT_OBJECT_0; }
     void Kill() {
         if (!process_) return;
-        if (hwnd_) RemoveTrayIcon(hwnd_);
+        if (hwnd_) TrayIcon(hwnd_, NIM_DELETE);
         TerminateProcess(process_, 0);
         WaitForSingleObject(process_, 5000);
         CloseHandle(process_);
         process_ = nullptr;
-        hwnd_ = nullptr;
     }
 
     HWND Window() const { return hwnd_; }
     DWORD ProcessId() const { return pid_; }
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
     std::string Text(int id) const { return WindowTextOf(Control(id)); }
-    bool WaitForText(int id, const std::string& text, DWORD ms) const {
-        return WaitFor([&] { return Text(id) == text; }, ms);
-    }
-    bool WaitForTextPrefix(int id, const std::string& prefix, DWORD ms) const {
-        return WaitFor([&] { return Text(id).rfind(prefix, 0) == 0; }, ms);
+    // Whether the control comes to show text that starts with prefix; the text it shows otherwise.
+    ::testing::AssertionResult Shows(int id, const std::string& prefix, DWORD ms = 10000) const {
+        if (WaitFor([&] { return Text(id).rfind(prefix, 0) == 0; }, ms)) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "shows \"" << Text(id) << "\"";
     }
     bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
 
@@ -254,16 +189,15 @@ public:
     // messages follow in order. Posted rather than sent through the input
     // queue, where the activation of the window could overtake them.
     void Click(int id, bool right = false) const {
-        HWND control = Control(id);
         RECT r;
-        GetClientRect(control, &r);
-        const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+        GetClientRect(Control(id), &r);
         POINT screen{r.right / 2, r.bottom / 2};
-        ClientToScreen(control, &screen);
+        const LPARAM at = MAKELPARAM(screen.x, screen.y);
+        ClientToScreen(Control(id), &screen);
         SetCursorPos(screen.x, screen.y);
-        PostMessageA(control, WM_MOUSEMOVE, 0, at);
-        PostMessageA(control, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, at);
-        PostMessageA(control, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
+        PostMessageA(Control(id), WM_MOUSEMOVE, 0, at);
+        PostMessageA(Control(id), right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, at);
+        PostMessageA(Control(id), right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
         Settle();
     }
     // Alt with an access key, as the keyboard delivers it to the focused window.
@@ -271,41 +205,33 @@ public:
         GUITHREADINFO gui{};
         gui.cbSize = sizeof gui;
         GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &gui);
-        PostMessageA(gui.hwndFocus ? gui.hwndFocus : hwnd_, WM_SYSCHAR, static_cast<WPARAM>(key), 1 | (1 << 29));
+        PostMessageA(gui.hwndFocus ? gui.hwndFocus : hwnd_, WM_SYSCHAR, WPARAM(key), 1 | (1 << 29));
         Settle();
     }
-    // Keys into a text box, each as the keyboard would deliver it to the focus.
-    void KeyDown(int id, WORD vk) const {
-        PostMessageA(Control(id), WM_KEYDOWN, vk, 1);
-        PostMessageA(Control(id), WM_KEYUP, vk, 1u | (1u << 30) | (1u << 31));
-        Settle();
-    }
-    void TypeChar(int id, char c) const {
-        PostMessageA(Control(id), WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1);
+    // Characters into a text box, as the keyboard would deliver them to the focus.
+    void Type(int id, const std::string& chars) const {
+        for (char c : chars) PostMessageA(Control(id), WM_CHAR, WPARAM(static_cast<unsigned char>(c)), 1);
         Settle();
     }
     // Picks a chooser item as the mouse would, with the notification that follows.
     void Choose(int comboId, int index) const {
-        HWND combo = Control(comboId);
-        SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+        SendMessageA(Control(comboId), CB_SETCURSEL, WPARAM(index), 0);
+        SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), LPARAM(Control(comboId)));
     }
-    int ChosenIndex(int comboId) const { return static_cast<int>(SendMessageA(Control(comboId), CB_GETCURSEL, 0, 0)); }
-    int ItemCount(int comboId) const { return static_cast<int>(SendMessageA(Control(comboId), CB_GETCOUNT, 0, 0)); }
-    std::string ItemText(int comboId, int index) const {
-        // Across processes Wine hands the text over as UTF-16, whichever call asked.
+    int ChosenIndex(int comboId) const { return int(SendMessageA(Control(comboId), CB_GETCURSEL, 0, 0)); }
+    int ItemCount(int comboId) const { return int(SendMessageA(Control(comboId), CB_GETCOUNT, 0, 0)); }
+    // Across processes Wine hands the text over as UTF-16, whichever call asked.
+    std::wstring ItemText(int comboId, int index) const {
         wchar_t wide[512] = {};
-        SendMessageW(Control(comboId), CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(wide));
-        char buf[512] = {};
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, buf, sizeof buf, nullptr, nullptr);
-        return buf;
+        SendMessageW(Control(comboId), CB_GETLBTEXT, WPARAM(index), LPARAM(wide));
+        return wide;
     }
     bool Checked(int id) const { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
     // Shows the window from the tray as the user would at first: a click on
-    // the icon.
+    // the icon. True once it is normal and in front.
     bool ShowFromTray() const {
-        MouseClickAt(kTrayIconPoint);
+        ClickTrayIcon();
         const bool shown =
             WaitFor([&] { return Visible() && !IsIconic(hwnd_) && GetForegroundWindow() == hwnd_; }, 5000);
         Settle();
@@ -313,7 +239,7 @@ public:
     }
 
 private:
-    std::string folder_;
+    std::wstring folder_;
     HANDLE process_ = nullptr;
     DWORD pid_ = 0;
     HWND hwnd_ = nullptr;
