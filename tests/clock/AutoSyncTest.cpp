@@ -2,32 +2,20 @@
 
 #include "clock/AutoSync.h"
 #include "fakes/FakeClock.h"
-#include "fakes/FakeControls.h"
 #include "fakes/FakeSocket.h"
+#include "fakes/SyncRig.h"
 
 namespace {
 
 constexpr int64_t kGoodRunMs = 20;  // a good exchange costs two polls of 10 ms
 
-struct Rig {
-    FakeLabel lblInfo, lblTime;
-    FakeButton cmdCheckTime, cmdSynchronize;
-    FakeChooser cmbServer;
-    FakeCheck chkUseIP, chkAuto;
+struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
+    FakeLabel lblTime;
+    FakeCheck chkAuto;
     FakeTextBox txtInterval;
-    ServerTable table{{"time.example", "", ""}};
-    int32_t offsetMinutes = 0;
-    bool windowsClosing = false;
-    FakeSocket socket;
-    FakePump pump{socket};
-    FakeClock clock;
-    SyncRun run{{lblInfo, cmdCheckTime, cmdSynchronize, cmbServer, chkUseIP},
-                {table, offsetMinutes, windowsClosing, {}}, socket, clock, pump};
     AutoSync autoSync{{lblTime, chkAuto, txtInterval}, run, clock};
 
-    Rig() {
-        socket.events = &run;
-        cmbServer.index = 0;
+    Rig() : SyncRig({{"time.example", "", ""}}) {
         chkAuto.value = 1;
         txtInterval.text = "1";
     }
@@ -43,7 +31,7 @@ struct Rig {
     void SynchronizeEndingAt(int64_t endMs) {
         ServerAnswers();
         clock.monotonicMs = endMs - kGoodRunMs;
-        run.SyncTime(kSetClock, kFirstQuery);
+        Synchronize();
         ASSERT_EQ(run.LastSyncTimer(), endMs / 1000.0);
     }
 };

@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "clock/SyncRun.h"
 #include "fakes/FakeClock.h"
-#include "fakes/FakeControls.h"
 #include "fakes/FakeSocket.h"
+#include "fakes/SyncRig.h"
 
 namespace {
 
@@ -15,30 +14,13 @@ const SystemTime kServerTime{2020, 8, 0, 15, 5, 40, 23, 0};
 
 Script Answers(const std::string& bytes) { return {FakeSocket::Bytes(bytes), FakeSocket::Closed()}; }
 
-struct Rig {
-    FakeLabel lblInfo;
-    FakeButton cmdCheckTime, cmdSynchronize;
-    FakeChooser cmbServer;
-    FakeCheck chkUseIP;
-    ServerTable table{{"time.example", "127.0.0.2", "first"},
-                      {"", "", "blank"},
-                      {"host.only", "", "no address"},
-                      {"", "192.0.2.1", "address only"}};
-    int32_t offsetMinutes = 0;
-    bool windowsClosing = false;
-    SystemTime builtOn{2020, 1, 0, 1, 0, 0, 0, 0};
-    FakeSocket socket;
-    FakePump pump{socket};
-    FakeClock clock;
-    SyncRun run{{lblInfo, cmdCheckTime, cmdSynchronize, cmbServer, chkUseIP},
-                {table, offsetMinutes, windowsClosing, builtOn},
-                socket,
-                clock,
-                pump};
-
-    Rig() {
-        socket.events = &run;
-        cmbServer.index = 0;
+struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
+    Rig()
+        : SyncRig({{"time.example", "127.0.0.2", "first"},
+                   {"", "", "blank"},
+                   {"host.only", "", "no address"},
+                   {"", "192.0.2.1", "address only"}},
+                  {2020, 1, 0, 1, 0, 0, 0, 0}) {
         clock.utc = kServerTime;
         // The buttons must stay disabled for as long as anything else can run.
         pump.hook = [this] {
@@ -46,9 +28,6 @@ struct Rig {
             EXPECT_FALSE(cmdSynchronize.enabled);
         };
     }
-    void Check() { run.SyncTime(kCheckOnly, kFirstQuery); }
-    void Synchronize() { run.SyncTime(kSetClock, kFirstQuery); }
-    bool ButtonsEnabled() const { return cmdCheckTime.enabled && cmdSynchronize.enabled; }
 };
 
 TEST(SyncTime, SelectionProblemsEndBeforeConnecting) {
@@ -189,7 +168,7 @@ TEST(SyncTime, ImpossibleTimesAreNeverSetAndLargeOnesOnlyByTheUser) {
         Rig r;
         r.clock.utc = c.system;
         r.socket.servers = {Answers(c.reply)};
-        r.run.SyncTime(kSetClock, kFirstQuery, c.by);
+        r.Synchronize(c.by);
         if (*c.message) {
             EXPECT_EQ(r.lblInfo.Text(), c.message);
             EXPECT_TRUE(r.clock.setCalls.empty());

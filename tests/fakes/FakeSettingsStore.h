@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/EventPump.h"
 #include "platform/Registry.h"
 #include "platform/SettingsStore.h"
 
@@ -33,4 +34,12 @@ public:
         if (onStore) onStore(data);
     }
     std::function<void(const std::string&)> onStore;
+};
+
+// Handlers the window queued rather than called; they run when events are let through.
+struct QueuePump final : EventPump {
+    void PumpPendingEvents() override {
+        for (auto queued = std::move(pending); auto& f : queued) f();
+    }
+    std::vector<std::function<void()>> pending;
 };

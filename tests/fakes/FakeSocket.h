@@ -23,12 +23,12 @@ public:
     static Step Closed() { return {Step::PeerClose, {}}; }
     static Step Failed(int32_t n) { return {Step::Error, {}, n}; }
 
-    SocketEvents* events = nullptr;
     std::deque<Script> servers;
     std::vector<std::string> connectedTo;
     std::optional<SocketError> connectFails;
     int closeCalls = 0;
 
+    void SetEvents(SocketEvents* e) { events_ = e; }
     SocketState State() const override { return state_; }
     void Close() override {
         ++closeCalls;
@@ -52,22 +52,22 @@ public:
     std::string GetData() override { return std::exchange(pending_, std::string()); }
 
     void DeliverOne() {
-        if (script_.empty() || !events) return;
+        if (script_.empty() || !events_) return;
         Step s = std::move(script_.front());
         script_.pop_front();
         switch (s.kind) {
         case Step::Data:
             state_ = SocketState::Connected;
             pending_ += s.bytes;
-            events->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
+            events_->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
             break;
         case Step::PeerClose:
             state_ = SocketState::PeerClosing;
-            events->Winsock1_Close();
+            events_->Winsock1_Close();
             break;
         case Step::Error:
             state_ = SocketState::Error;
-            events->Winsock1_Error(s.number, "fake failure");
+            events_->Winsock1_Error(s.number, "fake failure");
             break;
         }
     }
@@ -75,6 +75,7 @@ public:
     uint16_t port = 0;
 
 private:
+    SocketEvents* events_ = nullptr;
     SocketState state_ = SocketState::Closed;
     std::string host_;
     std::string pending_;

@@ -1,36 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "fakes/FakeControls.h"
 #include "fakes/FakeSettingsStore.h"
-#include "settings/Settings.h"
+#include "fakes/SettingsRig.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 using Stored = std::map<std::string, std::string>;
 
-// Handlers the window queued rather than called; they run when events are let through.
-struct QueuePump final : EventPump {
-    void PumpPendingEvents() override {
-        for (auto queued = std::move(pending); auto& f : queued) f();
-    }
-    std::vector<std::function<void()>> pending;
-};
-
-struct Rig {
-    FakeTextBox txtInterval;
-    FakeCheckBox chkAuto, chkAutoRun, chkUseIP;
-    FakeList cmbOffset, cmbServer;
-    FakeSettingsStore store;
-    FakeRegistry registry;
-    Autorun autorun{registry, "C:\\Veltrano\\"};
-    QueuePump pump;
-    Settings settings{{txtInterval, chkAuto, chkAutoRun, chkUseIP, cmbOffset, cmbServer}, store, autorun, pump};
-
+struct Rig : SettingsRig<FakeSettingsStore, FakeRegistry, QueuePump> {
     explicit Rig(const Stored& stored = {}) {
         for (const auto& [key, text] : stored) store.values["Veltrano/General/" + key] = text;
-        FillOffsetChooser(cmbOffset);
-        cmbServer.items = {"a - ", "b - ", "c - "};
         // As in the window: every option change saves, some at once and some through the message
         // queue. The handler's name goes to the log of writes first.
         auto save = [this](const char* name) {
@@ -43,7 +23,7 @@ struct Rig {
         cmbOffset.onChange = [this, f = save("Offset")] { pump.pending.push_back(f); };
         cmbServer.onChange = [this, f = save("ServerIndex")] { pump.pending.push_back(f); };
         registry.onStore = [this](const std::string& data) { store.writes.push_back("<autorun " + data + ">"); };
-        settings.LoadSettings();
+        Load();
     }
 };
 
