@@ -7,12 +7,11 @@
 #include <optional>
 #include <tuple>
 
-#include "fakes/FakeControls.h"
 #include "fakes/FakeSettingsStore.h"
+#include "fakes/SettingsRig.h"
 #include "platform/EventPump_win.h"
 #include "platform/Registry_win.h"
 #include "platform/SettingsStore_win.h"
-#include "settings/Settings.h"
 
 namespace {
 
@@ -27,12 +26,10 @@ Raw ReadRaw(HKEY root, const char* key, const char* name) {
     return std::pair{type, std::string(buf, size)};
 }
 Raw Text(const std::string& text) { return std::pair{DWORD{REG_SZ}, text + '\0'}; }
-
+Raw RunValue() { return ReadRaw(HKEY_LOCAL_MACHINE, kRunKey, kAutorunValueName); }
 bool KeyExists(HKEY root, const char* key) {
     HKEY h = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-    RegCloseKey(h);
-    return true;
+    return RegOpenKeyExA(root, key, 0, KEY_READ, &h) == ERROR_SUCCESS && RegCloseKey(h) == ERROR_SUCCESS;
 }
 
 // The user's settings key and the machine's autorun value, both removed afterwards.
@@ -47,29 +44,15 @@ struct InRegistry : ::testing::Test {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Veltrano");
         RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, kAutorunValueName);
     }
-    static Raw RunValue() { return ReadRaw(HKEY_LOCAL_MACHINE, kRunKey, kAutorunValueName); }
     bool owned = false;
 };
+using Rig = SettingsRig<Win32SettingsStore, FakeRegistry, Win32EventPump>;
 
-struct Window {
-    FakeTextBox txtInterval;
-    FakeCheckBox chkAuto, chkAutoRun, chkUseIP;
-    FakeList cmbOffset, cmbServer;
-    Win32SettingsStore store;
-    FakeRegistry registry;
-    Autorun autorun{registry, "C:\\Veltrano\\"};
-    Win32EventPump pump;
-    Settings settings{{txtInterval, chkAuto, chkAutoRun, chkUseIP, cmbOffset, cmbServer}, store, autorun, pump};
-    Window() {
-        FillOffsetChooser(cmbOffset);
-        cmbServer.items = {"a - ", "b - ", "c - "};
-        settings.LoadSettings();
-    }
-};
-
-TEST_F(InRegistry, RoundTripThroughTheUsersKey) {
-    Window first;
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Veltrano"));
+TEST_F(InRegistry, RoundTripThroughTheUsersKeyAndOnlyTextCounts) {
+    Rig first;
+    first.Load();
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Veltrano")) << "loading writes nothing";
+    EXPECT_EQ(first.store.Read("Veltrano", "General", "Interval", "dflt"), "dflt");
     first.txtInterval.text = "45";
     first.chkAuto.value = first.chkUseIP.value = 1;
     first.cmbOffset.index = 1;
@@ -78,28 +61,24 @@ TEST_F(InRegistry, RoundTripThroughTheUsersKey) {
     for (const auto& [key, text] : {std::pair{"Interval", "45"}, {"Auto", "1"}, {"AutoRun", "0"}, {"UseIP", "1"},
                                     {"Offset", "-30"}, {"ServerIndex", "2"}})
         EXPECT_EQ(ReadRaw(HKEY_CURRENT_USER, kGeneralKey, key), Text(text)) << key;
-
-    Window second;
+    Rig second;
+    second.Load();
     EXPECT_EQ(second.txtInterval.text, "45");
-    EXPECT_EQ(second.chkAuto.value + second.chkAutoRun.value * 2 + second.chkUseIP.value * 4, 5);
+    EXPECT_EQ(second.Checks(), 5);
     EXPECT_EQ(second.settings.OffsetMinutes(), -30);
     EXPECT_EQ(second.cmbServer.index, 2);
-}
 
-TEST_F(InRegistry, MissingOrNonTextValuesGiveTheDefault) {
-    Win32SettingsStore store;
-    auto read = [&](const char* key) { return store.Read("Veltrano", "General", key, "dflt"); };
-    EXPECT_EQ(read("Interval"), "dflt");  // no key at all
-
+    // Values of another type read as missing; text without its NUL is text.
     const DWORD number = 7;
     const std::tuple<const char*, DWORD, const void*, DWORD> stored[] = {
         {"Interval", REG_DWORD, &number, 4}, {"Auto", REG_BINARY, "1", 1}, {"Offset", REG_EXPAND_SZ, "30", 3},
-        {"UseIP", REG_SZ, "1", 1},  // text without its NUL
-    };
+        {"UseIP", REG_SZ, "1", 1}};
     for (const auto& [key, type, data, size] : stored)
         ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kGeneralKey, key, type, data, size), ERROR_SUCCESS) << key;
-    for (const char* key : {"Interval", "Auto", "Offset", "ServerIndex"}) EXPECT_EQ(read(key), "dflt") << key;
-    EXPECT_EQ(read("UseIP"), "1");
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kGeneralKey, "ServerIndex");
+    for (const char* key : {"Interval", "Auto", "Offset", "ServerIndex"})
+        EXPECT_EQ(second.store.Read("Veltrano", "General", key, "dflt"), "dflt") << key;
+    EXPECT_EQ(second.store.Read("Veltrano", "General", "UseIP", "dflt"), "1");
 }
 
 TEST_F(InRegistry, RunValueWrittenQuotedWhenTheFolderHasABlankEmptiedWhenOffAndNotWhenTheKeyIsMissing) {
@@ -116,7 +95,6 @@ TEST_F(InRegistry, RunValueWrittenQuotedWhenTheFolderHasABlankEmptiedWhenOffAndN
     Autorun(registry, "C:\\Veltrano\\", "Software\\VeltranoNoSuchVendor\\Run").UpdateAutorun(chkAutoRun);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\VeltranoNoSuchVendor"));
     EXPECT_EQ(RunValue(), Text("\"C:\\Program Files\\Veltrano\\Veltrano.exe\""));
-
     chkAutoRun.value = 0;
     spaced.UpdateAutorun(chkAutoRun);
     EXPECT_EQ(RunValue(), Text(""));
