@@ -20,8 +20,8 @@ bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfin
 
 // Each server's last word, the error reported before it if any (with the
 // system's description after the number), and how long the run may take.
-// Meanwhile the window keeps handling its messages, and no reply is held
-// whole: the flood sends 64 MiB.
+// While a run waits the window keeps handling its messages, and no reply is
+// held whole: the flood sends 64 MiB.
 TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
     const bool hostsFile = [] {
         addrinfo* list = nullptr;
@@ -71,7 +71,7 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
         }
         EXPECT_GE(took, c.minSeconds);
         EXPECT_LT(took, c.maxSeconds);
-        EXPECT_GE(ticks, int(took * 1000 / 50 / 2));
+        EXPECT_GE(ticks, c.minSeconds > 0 ? int(took * 1000 / 50 / 2) : 0) << "a wait starves the window";
         EXPECT_EQ(r.socket.State(), SocketState::Closed);
         EXPECT_LT(after.PeakWorkingSetSize - before.PeakWorkingSetSize, 8u << 20);
     }
