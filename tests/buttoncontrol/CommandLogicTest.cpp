@@ -119,9 +119,10 @@ TEST(CommandDrawing, GradientDirectionFollowsTheStateAndIsKeptWhenDisabledOrHove
 
 TEST(CommandDrawing, AccessKeyListFollowsTheCaption) {
     Rig r(StateNormal);
-    // A caption without & keeps the old key; the key is the one DrawText underlines.
+    // A caption without & keeps the old key; the key is the one DrawText
+    // underlines: after the first run of ampersands of odd length.
     for (auto [caption, keys] : {std::pair{"&Date && Time...", "D"}, {"No key here", "D"}, {"Ends in &", ""},
-                                 {"Salt && &Pepper", "P"}}) {
+                                 {"&&&Brew", "B"}, {"Salt && &Pepper", "P"}}) {
         r.button.SetCaption(caption);
         EXPECT_EQ(r.button.AccessKeys(), keys) << caption;
     }
