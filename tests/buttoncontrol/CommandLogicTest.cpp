@@ -34,7 +34,8 @@ constexpr Event Move = [](Rig& r) { r.button.MouseMove(); }, GotFocus = [](Rig& 
                 LeftUp = [](Rig& r) { r.button.MouseUp(kLeftButton); },
                 RightUp = [](Rig& r) { r.button.MouseUp(kRightButton); },
                 LostFocus = [](Rig& r) { r.button.LostFocus(); }, AccessKey = [](Rig& r) { r.button.AccessKeyPress(); },
-                Repaint = [](Rig& r) { r.button.Repaint(); }, LoseCapture = [](Rig& r) { r.button.LostCapture(); },
+                Repaint = [](Rig& r) { r.button.Repaint(); }, Enable = [](Rig& r) { r.button.SetEnabled(true); },
+                LoseCapture = [](Rig& r) { r.button.LostCapture(); },
                 // A press whose release never reaches the button; only what follows the press is recorded.
                 PressThenDisable = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.SetEnabled(false); },
                 PressThenLoseCapture = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.LostCapture(); },
@@ -49,7 +50,7 @@ TEST(CommandStates, Transitions) {
         {N, LeftDown, N, {P::Pressed}, 0},      {H, RightDown, H, {}, 0},               {H, LeftUp, H, {P::Normal}, 1},
         {HS, LeftUp, HS, {P::HighLightSelect}, 1}, {N, LeftUp, N, {}, 1},  {S, LeftUp, S, {}, 0}, {S, RightUp, S, {}, 0},
         {H, RightUp, H, {}, 0},                 {N, GotFocus, S, {P::Selected}, 0},     {H, GotFocus, HS, {P::Pressed}, 0},
-        {S, LostFocus, N, {P::Normal}, 0},      {N, LostFocus, N, {}, 0},
+        {S, LostFocus, N, {P::Normal}, 0},      {H, LostFocus, N, {P::Normal}, 0},      {N, LostFocus, N, {}, 0},
         {N, AccessKey, HS, {P::Pressed, P::HighLightSelect}, 1},
         {H, TickElsewhere, N, {P::Normal}, 0},  {HS, TickElsewhere, S, {P::Selected}, 0}, {S, TickElsewhere, S, {}, 0},
         {H, TickOverContainer, N, {P::Normal}, 0}, {H, TickOverSelf, H, {}, 0},
@@ -61,7 +62,7 @@ TEST(CommandStates, Transitions) {
         {D, LostFocus, D, {}, 0}, {D, AccessKey, D, {}, 0}, {D, TickElsewhere, D, {}, 0},
         // A repaint draws the resting face, with focus lines when focused and grey text when disabled.
         {D, Repaint, D, {P::Disable}, 0}, {N, Repaint, N, {P::Normal}, 0}, {H, Repaint, H, {P::Normal}, 0},
-        {S, Repaint, S, {P::Normal}, 0},  {HS, Repaint, HS, {P::Normal}, 0},
+        {S, Repaint, S, {P::Normal}, 0},  {HS, Repaint, HS, {P::Normal}, 0}, {D, Enable, N, {P::Normal}, 0},
     };
     for (const auto& c : cases) {
         Rig r(c.from);
@@ -115,6 +116,9 @@ TEST(CommandDrawing, GradientDirectionFollowsTheStateAndIsKeptWhenDisabledOrHove
     viaHover.button.SetEnabled(false);  // StateDisabled keeps it too
     EXPECT_EQ(viaHover.host.pictures.back(), P::Disable);
     EXPECT_TRUE(viaHover.host.faces.back().invertGradient);
+    Rig leaving(StateHighLight);
+    GotFocus(leaving), TickElsewhere(leaving);  // to StateSelected: plain again
+    EXPECT_FALSE(leaving.host.faces.back().invertGradient);
 }
 
 TEST(CommandDrawing, AccessKeyListFollowsTheCaption) {

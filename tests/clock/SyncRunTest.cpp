@@ -122,6 +122,9 @@ TEST(SyncTime, SynchronizeSetsTheClockOrSaysWhyNot) {
         // A0 A9 84 40: 1985-06-01 12:00:00 UTC, before the build.
         {"\xA0\xA9\x84\x40", kServerTime, kServerTime, 0, RunBy::User, false,
          " Server time 1985-06-01 is older than this program - the clock was not changed!", std::nullopt},
+        // E1 B5 B6 C0: 2019-12-31 12:00:00 UTC, half a day before the build: a time zone away.
+        {"\xE1\xB5\xB6\xC0", kServerTime, Utc(15, 7, 0, 0), 0, RunBy::User, false, updated + "7:00:00 AM )",
+         SystemTime{2019, 12, 0, 31, 12, 0, 0, 0}},
         // Fifteen hours is the most a run nobody watches may correct.
         {kReply, Utc(15, 20, 40, 24), Utc(15, 7, 0, 0), 0, RunBy::Automatic, false,
          " Clock not changed automatically - difference is 54001 seconds!", std::nullopt},

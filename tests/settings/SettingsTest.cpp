@@ -45,10 +45,13 @@ TEST(Settings, LoadingWritesNothingAndEachChangeStoresAllInOrder) {
     EXPECT_EQ(r.settings.OffsetMinutes(), -60);
     r.settings.SaveSettings();
     EXPECT_EQ(r.settings.OffsetMinutes(), 60);
+    r.cmbOffset.index = 0;
+    r.settings.SaveSettings();
+    EXPECT_EQ(r.settings.OffsetMinutes(), -60);
     r.cmbOffset.index = -1;
     r.cmbServer.Clear();  // a reload of the list
     r.settings.SaveSettings();
-    EXPECT_EQ(r.store.values["Veltrano/General/Offset"], "60");
+    EXPECT_EQ(r.store.values["Veltrano/General/Offset"], "-60");
     EXPECT_EQ(r.store.values["Veltrano/General/ServerIndex"], "-1");
 }
 
