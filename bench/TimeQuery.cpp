@@ -9,37 +9,22 @@
 #include <cstdlib>
 #include <vector>
 
-#include "clock/SyncRun.h"
-#include "tests/fakes/FakeControls.h"
 #include "platform/EventPump_win.h"
 #include "platform/Socket_win.h"
 #include "platform/SystemClock_win.h"
+#include "tests/fakes/SyncRig.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
-    FakeLabel lblInfo;
-    FakeButton check, sync;
-    FakeChooser chooser;
-    chooser.index = 0;
-    FakeCheck useIp;
-    ServerTable table{{argv[1], "", ""}};
-    int32_t offset = 0;
-    bool closing = false;
-    Win32Socket socket;
-    Win32EventPump pump;
-    Win32SystemClock clock;
-    SyncRun run({lblInfo, check, sync, chooser, useIp}, {table, offset, closing, {}}, socket, clock, pump);
-    socket.SetEvents(&run);
+    SyncRig<Win32Socket, Win32EventPump, Win32SystemClock> r({{argv[1], "", ""}});
 
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
-        const double t0 = clock.MonotonicSeconds();
-        run.SyncTime(kCheckOnly, kRetry);
-        ms.push_back((clock.MonotonicSeconds() - t0) * 1000);
-        const auto t = run.ServerTime();
+        ms.push_back(r.Check(kRetry) * 1000);
+        const auto t = r.run.ServerTime();
         if (!t) {
-            std::printf("failed: %s\n", lblInfo.Text().c_str());
+            std::printf("failed: %s\n", r.lblInfo.Text().c_str());
             return 1;
         }
         if (i == 0) {
