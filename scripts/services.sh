@@ -1,8 +1,10 @@
-# Sourced by run.sh and test.sh: starts what the program and its tests talk
-# to, and remembers every process so that stop_services ends them all.
+# Sourced by run.sh, test.sh, bench.sh and mutants.sh: starts what the
+# program and its tests talk to, and remembers every process so that
+# stop_services ends them all.
 
 service_pids=()
 service_dir=""
+with_hosts=()
 
 services_init() {
     service_dir=$(mktemp -d /tmp/veltrano-services.XXXXXX)
@@ -82,6 +84,39 @@ start_wine() {
     wineserver -p </dev/null >/dev/null 2>&1
     wineboot </dev/null >/dev/null 2>&1
     wine_started=1
+}
+
+# start_test_services ROOT PREFIX: what the Windows tests talk to. xinetd's
+# time service on 127.0.0.2 and 127.0.0.1, the loopback fixtures (built by
+# the linux preset) on the other addresses of tests/LoopbackPlan.h, a display
+# and a fresh Wine prefix at PREFIX. Sets with_hosts to the command prefix
+# that gives a test its own /etc/hosts, where blackholed-first.veltrano.test
+# names a black-holed address first; empty where no mount namespace can be
+# made. Non-zero when something did not start; the rest is started anyway.
+start_test_services() {
+    local root=$1 prefix=$2 status=0
+    start_time_service 127.0.0.2 || status=1
+    # "localhost" names 127.0.0.1: the tests of name lookup need a time service
+    # there, and the one that the run command starts serves as well.
+    wait_for_time_service 127.0.0.1 1 2>/dev/null || start_time_service 127.0.0.1 || status=1
+    local fixtures_log="$service_dir/fixtures.log"
+    "$root/build/linux/tests/fixtures/loopback_servers" --lifetime 3600 \
+        127.0.0.3=blackhole 127.0.0.4=hold 127.0.0.5=drip 127.0.0.6=flood 127.0.0.7=five 127.0.0.8=spaced ::1=time \
+        127.0.0.10=silent 127.0.0.11=late 127.0.0.12=blankend 127.0.0.13=bytes:A0A98440 127.0.0.14=bytes:00000010 \
+        </dev/null >"$fixtures_log" 2>&1 &
+    service_pids+=($!)
+    for _ in $(seq 1 100); do grep -q ready "$fixtures_log" && break; sleep 0.05; done
+    grep -q ready "$fixtures_log" || { cat "$fixtures_log"; status=1; }
+    start_display || status=1
+    start_wine "$prefix" || status=1
+
+    # A name with two addresses, the first black-holed, seen only by the tests:
+    # their own view of /etc/hosts, in a mount namespace of their own.
+    local hosts="$service_dir/hosts"
+    { cat /etc/hosts; echo "127.0.0.3 blackholed-first.veltrano.test"; echo "127.0.0.2 blackholed-first.veltrano.test"; } >"$hosts"
+    with_hosts=()
+    unshare -m true 2>/dev/null && with_hosts=(unshare -m sh -c 'mount --bind "$0" /etc/hosts && exec "$@"' "$hosts")
+    return $status
 }
 
 stop_services() {

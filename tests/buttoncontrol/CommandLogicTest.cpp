@@ -28,61 +28,41 @@ struct Rig {
 using Event = void (*)(Rig&);
 template <WindowRef under>
 void Tick(Rig& r) { r.host.under = under, r.button.TmrMouseTick(); }
-constexpr Event Move = [](Rig& r) { r.button.MouseMove(); };
-constexpr Event LeftDown = [](Rig& r) { r.button.MouseDown(kLeftButton); };
-constexpr Event RightDown = [](Rig& r) { r.button.MouseDown(kRightButton); };
-constexpr Event LeftUp = [](Rig& r) { r.button.MouseUp(kLeftButton); };
-constexpr Event RightUp = [](Rig& r) { r.button.MouseUp(kRightButton); };
-constexpr Event GotFocus = [](Rig& r) { r.button.GotFocus(); };
-constexpr Event LostFocus = [](Rig& r) { r.button.LostFocus(); };
-constexpr Event AccessKey = [](Rig& r) { r.button.AccessKeyPress(); };
-constexpr Event Repaint = [](Rig& r) { r.button.Repaint(); };
-// A press whose release never reaches the button; only what follows the press is recorded.
-constexpr Event PressThenDisable = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.SetEnabled(false); };
-constexpr Event PressThenLoseCapture = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.LostCapture(); };
-constexpr Event LoseCapture = [](Rig& r) { r.button.LostCapture(); };
-constexpr Event TickElsewhere = Tick<FakeCommandHost::kElsewhere>, TickOverSelf = Tick<FakeCommandHost::kSelf>,
+constexpr Event Move = [](Rig& r) { r.button.MouseMove(); }, GotFocus = [](Rig& r) { r.button.GotFocus(); },
+                LeftDown = [](Rig& r) { r.button.MouseDown(kLeftButton); },
+                RightDown = [](Rig& r) { r.button.MouseDown(kRightButton); },
+                LeftUp = [](Rig& r) { r.button.MouseUp(kLeftButton); },
+                RightUp = [](Rig& r) { r.button.MouseUp(kRightButton); },
+                LostFocus = [](Rig& r) { r.button.LostFocus(); }, AccessKey = [](Rig& r) { r.button.AccessKeyPress(); },
+                Repaint = [](Rig& r) { r.button.Repaint(); }, Enable = [](Rig& r) { r.button.SetEnabled(true); },
+                LoseCapture = [](Rig& r) { r.button.LostCapture(); },
+                // A press whose release never reaches the button; only what follows the press is recorded.
+                PressThenDisable = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.SetEnabled(false); },
+                PressThenLoseCapture = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.LostCapture(); },
+                TickElsewhere = Tick<FakeCommandHost::kElsewhere>, TickOverSelf = Tick<FakeCommandHost::kSelf>,
                 TickOverContainer = Tick<FakeCommandHost::kContainer>;
 
 TEST(CommandStates, Transitions) {
+    constexpr ButtonStates N = StateNormal, H = StateHighLight, S = StateSelected, HS = StateHighLightSelect,
+                           D = StateDisabled;
     struct Case { ButtonStates from; Event event; ButtonStates to; std::vector<P> drawn; int clicks; } cases[] = {
-        {StateNormal, Move, StateHighLight, {P::HighLight}, 0},
-        {StateSelected, Move, StateHighLightSelect, {P::HighLightSelect}, 0},
-        {StateHighLight, Move, StateHighLight, {}, 0},
-        {StateNormal, LeftDown, StateNormal, {P::Pressed}, 0},
-        {StateHighLight, RightDown, StateHighLight, {}, 0},
-        {StateHighLight, LeftUp, StateHighLight, {P::Normal}, 1},
-        {StateHighLightSelect, LeftUp, StateHighLightSelect, {P::HighLightSelect}, 1},
-        {StateNormal, LeftUp, StateNormal, {}, 1},
-        {StateSelected, LeftUp, StateSelected, {}, 0},
-        {StateSelected, RightUp, StateSelected, {}, 0},
-        {StateHighLight, RightUp, StateHighLight, {}, 0},
-        {StateNormal, GotFocus, StateSelected, {P::Selected}, 0},
-        {StateHighLight, GotFocus, StateHighLightSelect, {P::Pressed}, 0},
-        {StateSelected, LostFocus, StateNormal, {P::Normal}, 0},
-        {StateNormal, LostFocus, StateNormal, {}, 0},
-        {StateNormal, AccessKey, StateHighLightSelect, {P::Pressed, P::HighLightSelect}, 1},
-        {StateHighLight, TickElsewhere, StateNormal, {P::Normal}, 0},
-        {StateHighLightSelect, TickElsewhere, StateSelected, {P::Selected}, 0},
-        {StateSelected, TickElsewhere, StateSelected, {}, 0},
-        {StateHighLight, TickOverContainer, StateNormal, {P::Normal}, 0},
-        {StateHighLight, TickOverSelf, StateHighLight, {}, 0},
+        {N, Move, H, {P::HighLight}, 0},        {S, Move, HS, {P::HighLightSelect}, 0}, {H, Move, H, {}, 0},
+        {N, LeftDown, N, {P::Pressed}, 0},      {H, RightDown, H, {}, 0},               {H, LeftUp, H, {P::Normal}, 1},
+        {HS, LeftUp, HS, {P::HighLightSelect}, 1}, {N, LeftUp, N, {}, 1},  {S, LeftUp, S, {}, 0}, {S, RightUp, S, {}, 0},
+        {H, RightUp, H, {}, 0},                 {N, GotFocus, S, {P::Selected}, 0},     {H, GotFocus, HS, {P::Pressed}, 0},
+        {S, LostFocus, N, {P::Normal}, 0},      {H, LostFocus, N, {P::Normal}, 0},      {N, LostFocus, N, {}, 0},
+        {N, AccessKey, HS, {P::Pressed, P::HighLightSelect}, 1},
+        {H, TickElsewhere, N, {P::Normal}, 0},  {HS, TickElsewhere, S, {P::Selected}, 0}, {S, TickElsewhere, S, {}, 0},
+        {H, TickOverContainer, N, {P::Normal}, 0}, {H, TickOverSelf, H, {}, 0},
         // The press is forgotten, so that a focused button lights again under the pointer once enabled.
-        {StateHighLightSelect, PressThenDisable, StateDisabled, {P::Disable}, 0},
-        {StateHighLightSelect, PressThenLoseCapture, StateHighLightSelect, {P::HighLightSelect}, 0},
-        {StateHighLight, PressThenLoseCapture, StateHighLight, {P::Normal}, 0},
-        {StateHighLightSelect, LoseCapture, StateHighLightSelect, {}, 0},
+        {HS, PressThenDisable, D, {P::Disable}, 0}, {HS, PressThenLoseCapture, HS, {P::HighLightSelect}, 0},
+        {H, PressThenLoseCapture, H, {P::Normal}, 0}, {HS, LoseCapture, HS, {}, 0},
         // A disabled button ignores pointer, focus and access key.
-        {StateDisabled, Move, StateDisabled, {}, 0},      {StateDisabled, LeftDown, StateDisabled, {}, 0},
-        {StateDisabled, LeftUp, StateDisabled, {}, 0},    {StateDisabled, GotFocus, StateDisabled, {}, 0},
-        {StateDisabled, LostFocus, StateDisabled, {}, 0}, {StateDisabled, AccessKey, StateDisabled, {}, 0},
-        {StateDisabled, TickElsewhere, StateDisabled, {}, 0},
+        {D, Move, D, {}, 0},      {D, LeftDown, D, {}, 0},  {D, LeftUp, D, {}, 0},        {D, GotFocus, D, {}, 0},
+        {D, LostFocus, D, {}, 0}, {D, AccessKey, D, {}, 0}, {D, TickElsewhere, D, {}, 0},
         // A repaint draws the resting face, with focus lines when focused and grey text when disabled.
-        {StateDisabled, Repaint, StateDisabled, {P::Disable}, 0},
-        {StateNormal, Repaint, StateNormal, {P::Normal}, 0},
-        {StateHighLight, Repaint, StateHighLight, {P::Normal}, 0},
-        {StateSelected, Repaint, StateSelected, {P::Normal}, 0},
-        {StateHighLightSelect, Repaint, StateHighLightSelect, {P::Normal}, 0},
+        {D, Repaint, D, {P::Disable}, 0}, {N, Repaint, N, {P::Normal}, 0}, {H, Repaint, H, {P::Normal}, 0},
+        {S, Repaint, S, {P::Normal}, 0},  {HS, Repaint, HS, {P::Normal}, 0}, {D, Enable, N, {P::Normal}, 0},
     };
     for (const auto& c : cases) {
         Rig r(c.from);
@@ -121,10 +101,9 @@ TEST(CommandStates, CreationDrawsNormalAndInitializeOnlyStartsThePoll) {
     EXPECT_EQ(host.pictures, std::vector<P>{P::Normal});
     button.GotFocus();
     EXPECT_TRUE(host.timerStarts.empty());
-    host.Forget();
     button.Initialize();
     EXPECT_EQ(button.ButtonState(), StateNormal);
-    EXPECT_TRUE(host.faces.empty());
+    EXPECT_EQ(host.pictures.size(), 2u) << "Initialize draws nothing";
     EXPECT_EQ(host.timerStarts, std::vector<int>{100});
 }
 
@@ -137,22 +116,23 @@ TEST(CommandDrawing, GradientDirectionFollowsTheStateAndIsKeptWhenDisabledOrHove
     viaHover.button.SetEnabled(false);  // StateDisabled keeps it too
     EXPECT_EQ(viaHover.host.pictures.back(), P::Disable);
     EXPECT_TRUE(viaHover.host.faces.back().invertGradient);
+    Rig leaving(StateHighLight);
+    GotFocus(leaving), TickElsewhere(leaving);  // to StateSelected: plain again
+    EXPECT_FALSE(leaving.host.faces.back().invertGradient);
 }
 
 TEST(CommandDrawing, AccessKeyListFollowsTheCaption) {
     Rig r(StateNormal);
-    r.button.SetCaption("&Date && Time...");
-    EXPECT_EQ(r.button.AccessKeys(), "D");
-    EXPECT_TRUE(r.button.HasAccessKey('d'));
-    r.button.SetCaption("No key here");
-    EXPECT_EQ(r.button.AccessKeys(), "D") << "a caption without & keeps the old key";
-    r.button.SetCaption("Ends in &");
-    EXPECT_EQ(r.button.AccessKeys(), "");
-    r.button.SetCaption("Salt && &Pepper");
-    EXPECT_EQ(r.button.AccessKeys(), "P") << "the key is the one DrawText underlines";
+    // A caption without & keeps the old key; the key is the one DrawText
+    // underlines: after the first run of ampersands of odd length.
+    for (auto [caption, keys] : {std::pair{"&Date && Time...", "D"}, {"No key here", "D"}, {"Ends in &", ""},
+                                 {"&&&Brew", "B"}, {"Salt && &Pepper", "P"}}) {
+        r.button.SetCaption(caption);
+        EXPECT_EQ(r.button.AccessKeys(), keys) << caption;
+    }
+    EXPECT_TRUE(r.button.HasAccessKey('p'));
     r.button.SetEnabled(false);
-    EXPECT_EQ(r.button.AccessKeys(), "");
-    EXPECT_FALSE(r.button.HasAccessKey('p'));
+    EXPECT_FALSE(r.button.HasAccessKey('p') || r.button.HasAccessKey('P'));
     r.button.SetEnabled(true);
     EXPECT_EQ(r.button.AccessKeys(), "P");
 }

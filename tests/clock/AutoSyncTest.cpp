@@ -15,24 +15,18 @@ struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
     FakeTextBox txtInterval;
     AutoSync autoSync{{lblTime, chkAuto, txtInterval}, run, clock};
 
-    Rig() : SyncRig({{"time.example", "", ""}}) {
-        chkAuto.value = 1;
-        txtInterval.text = "1";
-    }
+    Rig() : SyncRig({{"time.example", "", ""}}) { chkAuto.value = 1, txtInterval.text = "1"; }
     size_t Runs() const { return socket.connectedTo.size(); }
     // E2 E1 F3 C7 is 2020-08-15 05:40:23 UTC.
     void ServerAnswers() { socket.servers.push_back({FakeSocket::Bytes("\xE2\xE1\xF3\xC7"), FakeSocket::Closed()}); }
-    void TickAt(int64_t ms) {
-        clock.monotonicMs = ms;
-        autoSync.TimerTime_Timer();
-    }
-    // A manual Synchronize that sets the clock and ends at endMs, chosen so
-    // that the seconds are exact in binary.
-    void SynchronizeEndingAt(int64_t endMs) {
+    void TickAt(int64_t ms) { clock.monotonicMs = ms, autoSync.TimerTime_Timer(); }
+    // A run that sets the clock and ends at endMs, chosen so that the seconds
+    // are exact in binary. False if it did not.
+    bool SetClockEndingAt(int64_t endMs, bool byTimer) {
         ServerAnswers();
         clock.monotonicMs = endMs - kGoodRunMs;
-        Synchronize();
-        ASSERT_EQ(run.LastSyncTimer(), endMs / 1000.0);
+        byTimer ? autoSync.TimerTime_Timer() : void(Synchronize());
+        return run.LastSyncTimer() == endMs / 1000.0;
     }
 };
 
@@ -43,9 +37,7 @@ TEST(AutoSync, RunsAtOnceUntilTheClockIsSetThenWhenTheElapsedTimeRoundedHalfToEv
     r.TickAt(999'000);
     EXPECT_EQ(r.Runs(), 0u);
     r.chkAuto.value = 1;
-    r.ServerAnswers();
-    r.TickAt(1'000'000 - kGoodRunMs);
-    ASSERT_EQ(r.run.LastSyncTimer(), 1000.0);
+    ASSERT_TRUE(r.SetClockEndingAt(1'000'000, true));
     r.ServerAnswers();
     r.TickAt(1'060'000);  // exactly the interval
     r.TickAt(1'060'500);  // 60.5 rounds to 60
@@ -62,7 +54,7 @@ TEST(AutoSync, IntervalTextIsReadOnEveryTickAndOnlyTheMonotonicClockCounts) {
     };
     for (const auto& [text, seconds] : cases) {
         Rig r;
-        r.SynchronizeEndingAt(1'000'000);
+        ASSERT_TRUE(r.SetClockEndingAt(1'000'000, false));
         r.clock.local = {2019, 1, 2, 1, 3, 0, 0, 0};  // the user moved the clock back a year: no early run
         r.txtInterval.text = text;
         r.ServerAnswers();
@@ -94,11 +86,10 @@ TEST(AutoSync, TicksDuringARunOnlyRefreshTheClock) {
     // A manual Check waits for a server that never answers; the timer ticks on.
     r.socket.servers.push_back({});
     r.pump.hook = [&] { r.autoSync.TimerTime_Timer(); };
-    r.run.SyncTime(kCheckOnly, kFirstQuery);
+    r.Check();
     r.pump.hook = nullptr;
     EXPECT_EQ(r.Runs(), 1u);
     EXPECT_GT(r.lblTime.history.size(), 100u);
-
     // A failed manual run is no reason for the automatic one to wait.
     r.ServerAnswers();
     r.autoSync.TimerTime_Timer();

@@ -1,34 +1,22 @@
 #pragma once
-#include <functional>
 #include <vector>
 
 #include "platform/SystemClock.h"
 
 // Wall-clock readings stay where a test puts them; sleeping moves only the
 // monotonic clock, which is what every wait measures.
-class FakeClock final : public SystemClock {
-public:
+struct FakeClock final : SystemClock {
     SystemTime GetSystemTime() const override { return utc; }
-    ClockResult SetSystemTime(const SystemTime& t) override {
-        setCalls.push_back(t);
-        return answer;
-    }
-    void Sleep(uint32_t ms) override {
-        monotonicMs += ms;
-        sleptMs += ms;
-        if (onSleep) onSleep();
-    }
+    ClockResult SetSystemTime(const SystemTime& t) override { return setCalls.push_back(t), answer; }
+    void Sleep(uint32_t ms) override { monotonicMs += ms; }
     SystemTime LocalNow() const override { return local; }
     std::string AmPmDesignator(bool pm) const override { return pm ? "PM" : "AM"; }
     std::string RegionalTimeText() const override { return regional; }
     double MonotonicSeconds() const override { return monotonicMs / 1000.0; }
 
-    SystemTime utc{2020, 8, 6, 15, 5, 40, 23, 0};
-    SystemTime local{2020, 8, 6, 15, 7, 40, 23, 0};
+    SystemTime utc{2020, 8, 6, 15, 5, 40, 23, 0}, local{2020, 8, 6, 15, 7, 40, 23, 0};
     std::string regional = "7:40:23 AM";
     int64_t monotonicMs = 1'000'000;
-    int64_t sleptMs = 0;
     ClockResult answer;  // what SetSystemTime says
     std::vector<SystemTime> setCalls;
-    std::function<void()> onSleep;
 };

@@ -4,16 +4,13 @@
 #include "buttoncontrol/CommandLogic.h"
 
 // Records what the button asked of its window, and plays the pointer's place.
-class FakeCommandHost final : public CommandHost {
-public:
+struct FakeCommandHost final : CommandHost {
     static constexpr WindowRef kContainer = 10, kSelf = 20, kElsewhere = 30;
-
     void DrawFace(const FaceDrawing& face) override { faces.push_back(face), pictures.push_back(face.picture); }
     void RaiseClick() override { ++clicks; }
     void StartMouseTimer(int intervalMs) override { timerStarts.push_back(intervalMs); }
     WindowRef WindowUnderPointer() override { return under; }
     WindowRef OwnWindow() override { return kSelf; }
-
     void Forget() { faces.clear(), pictures.clear(), clicks = 0; }
 
     std::vector<FaceDrawing> faces;

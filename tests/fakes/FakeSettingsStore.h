@@ -9,8 +9,7 @@
 #include "platform/SettingsStore.h"
 
 // Values by "application/section/key"; every write is also logged in order.
-class FakeSettingsStore final : public SettingsStore {
-public:
+struct FakeSettingsStore final : SettingsStore {
     std::string Read(const std::string& app, const std::string& section, const std::string& key,
                      const std::string& defaultText) const override {
         const auto it = values.find(app + "/" + section + "/" + key);
@@ -18,17 +17,14 @@ public:
     }
     bool Write(const std::string& app, const std::string& section, const std::string& key,
                const std::string& text) override {
-        values[app + "/" + section + "/" + key] = text;
-        writes.push_back(key + "=" + text);
-        return true;
+        return values[app + "/" + section + "/" + key] = text, writes.push_back(key + "=" + text), true;
     }
     std::map<std::string, std::string> values;
     std::vector<std::string> writes;
 };
 
 // Hands each value's data to onStore.
-class FakeRegistry final : public Registry {
-public:
+struct FakeRegistry final : Registry {
     void StoreRegistryValue(const std::string&, const std::string&, const std::string& data,
                             RegistryValueType) override {
         if (onStore) onStore(data);

@@ -18,7 +18,6 @@ public:
         int32_t number = 0;
     };
     using Script = std::deque<Step>;
-
     static Step Bytes(std::string b) { return {Step::Data, std::move(b)}; }
     static Step Closed() { return {Step::PeerClose, {}}; }
     static Step Failed(int32_t n) { return {Step::Error, {}, n}; }
@@ -27,73 +26,48 @@ public:
     std::vector<std::string> connectedTo;
     std::optional<SocketError> connectFails;
     int closeCalls = 0;
+    uint16_t port = 0;
 
     void SetEvents(SocketEvents* e) { events_ = e; }
     SocketState State() const override { return state_; }
-    void Close() override {
-        ++closeCalls;
-        state_ = SocketState::Closed;
-        script_.clear();
-        pending_.clear();
-    }
+    void Close() override { ++closeCalls, state_ = SocketState::Closed, script_.clear(), pending_.clear(); }
     void SetRemoteHost(const std::string& h) override { host_ = h; }
     void SetRemotePort(uint16_t p) override { port = p; }
     std::optional<SocketError> Connect() override {
         if (connectFails) return connectFails;
         connectedTo.push_back(host_);
         state_ = SocketState::Connecting;
-        script_.clear();
-        if (!servers.empty()) {
-            script_ = std::move(servers.front());
-            servers.pop_front();
-        }
+        script_ = servers.empty() ? Script{} : std::move(servers.front());
+        if (!servers.empty()) servers.pop_front();
         return std::nullopt;
     }
     std::string GetData() override { return std::exchange(pending_, std::string()); }
 
     void DeliverOne() {
         if (script_.empty() || !events_) return;
-        Step s = std::move(script_.front());
+        const Step s = std::move(script_.front());
         script_.pop_front();
-        switch (s.kind) {
-        case Step::Data:
-            state_ = SocketState::Connected;
-            pending_ += s.bytes;
+        if (s.kind == Step::Data) {
+            state_ = SocketState::Connected, pending_ += s.bytes;
             events_->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
-            break;
-        case Step::PeerClose:
-            state_ = SocketState::PeerClosing;
-            events_->Winsock1_Close();
-            break;
-        case Step::Error:
-            state_ = SocketState::Error;
-            events_->Winsock1_Error(s.number, "fake failure");
-            break;
+        } else if (s.kind == Step::PeerClose) {
+            state_ = SocketState::PeerClosing, events_->Winsock1_Close();
+        } else {
+            state_ = SocketState::Error, events_->Winsock1_Error(s.number, "fake failure");
         }
     }
-
-    uint16_t port = 0;
 
 private:
     SocketEvents* events_ = nullptr;
     SocketState state_ = SocketState::Closed;
-    std::string host_;
-    std::string pending_;
+    std::string host_, pending_;
     Script script_;
 };
 
 // Pumping delivers socket events, then whatever else the test hooks in.
-class FakePump final : public EventPump {
-public:
-    explicit FakePump(FakeSocket& s) : socket_(s) {}
-    void PumpPendingEvents() override {
-        ++pumps;
-        socket_.DeliverOne();
-        if (hook) hook();
-    }
-    int pumps = 0;
+struct FakePump final : EventPump {
+    explicit FakePump(FakeSocket& s) : socket(s) {}
+    void PumpPendingEvents() override { socket.DeliverOne(), hook ? hook() : void(); }
+    FakeSocket& socket;
     std::function<void()> hook;
-
-private:
-    FakeSocket& socket_;
 };

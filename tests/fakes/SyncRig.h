@@ -4,8 +4,8 @@
 #include "FakeControls.h"
 #include "clock/SyncRun.h"
 
-// One synchronisation run with the main window's controls faked, over either
-// the fakes (FakeSocket, FakePump, FakeClock) or the real thing (Win32Socket,
+// One synchronisation run with the window's controls faked, over the fakes
+// (FakeSocket, FakePump, FakeClock) or the real thing (Win32Socket,
 // Win32EventPump, Win32SystemClock).
 template <class Socket, class Pump, class Clock>
 struct SyncRig {
@@ -17,14 +17,13 @@ struct SyncRig {
     int32_t offsetMinutes = 0;
     bool windowsClosing = false;
     Socket socket;
-    Pump pump = MakePump();  // a fake pump delivers the fake socket's events
+    Pump pump = MakePump();
     Clock clock;
     SyncRun run;
 
     explicit SyncRig(ServerTable servers, SystemTime builtOn = {})
-        : table(std::move(servers)),
-          run({lblInfo, cmdCheckTime, cmdSynchronize, cmbServer, chkUseIP},
-              {table, offsetMinutes, windowsClosing, builtOn}, socket, clock, pump) {
+        : table(std::move(servers)), run({lblInfo, cmdCheckTime, cmdSynchronize, cmbServer, chkUseIP},
+                                         {table, offsetMinutes, windowsClosing, builtOn}, socket, clock, pump) {
         socket.SetEvents(&run);
         cmbServer.index = 0;
     }
@@ -34,13 +33,13 @@ struct SyncRig {
     bool ButtonsEnabled() const { return cmdCheckTime.enabled && cmdSynchronize.enabled; }
 
 private:
+    // A fake pump delivers the fake socket's events.
     Pump MakePump() {
         if constexpr (std::is_constructible_v<Pump, Socket&>) return Pump(socket);
         else return Pump();
     }
     double Timed(bool checkOnly, bool isRetry, RunBy by) {
         const double t0 = clock.MonotonicSeconds();
-        run.SyncTime(checkOnly, isRetry, by);
-        return clock.MonotonicSeconds() - t0;
+        return run.SyncTime(checkOnly, isRetry, by), clock.MonotonicSeconds() - t0;
     }
 };

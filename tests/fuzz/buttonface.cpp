@@ -31,17 +31,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Dots cost memory in proportion to the size: only faces a screen can hold.
     if (w <= 4096 && h <= 4096) {
         std::vector<Point> dots = FocusDots(w, h);
+        // On the rectangle 4 pixels in, every other pixel.
+        const int64_t right = int64_t{w} - kFrameBand - 1, bottom = int64_t{h} - kFrameBand - 1;
         for (const Point& p : dots) {
-            // On the rectangle 4 pixels in, every other pixel.
-            const int64_t right = int64_t{w} - kFrameBand - 1, bottom = int64_t{h} - kFrameBand - 1;
             REQUIRE(p.x >= kFrameBand && p.x <= right && p.y >= kFrameBand && p.y <= bottom);
             REQUIRE((p.x == kFrameBand || p.x == right || p.y == kFrameBand || p.y == bottom) && (p.x + p.y) % 2 == 0);
         }
         std::sort(dots.begin(), dots.end(), [](Point a, Point b) { return a.x != b.x ? a.x < b.x : a.y < b.y; });
         REQUIRE(std::adjacent_find(dots.begin(), dots.end()) == dots.end());
     }
-    const auto corners = GradientVertices(w, h, size % 2 == 1);
-    for (const GradientVertex& v : corners)
+    for (const GradientVertex& v : GradientVertices(w, h, size % 2 == 1))
         REQUIRE(w <= 0 || h <= 0 || Inside({v.x, v.y, 1, 1}, w, h));
 
     // The centred top: half the spare height, a half going to the even side.

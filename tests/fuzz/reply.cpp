@@ -28,9 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         expected = Outcome::ErrorInData;
 
     ReplyBuffer whole, pieces;
-    whole.Append("stale");
-    whole.Clear();
-    whole.Append(bytes);
+    whole.Append("stale"), whole.Clear(), whole.Append(bytes);
     // Pieces of 1 to 5 bytes, each length picked by the byte that opens the piece.
     for (size_t at = 0; at < size;) {
         const size_t length = 1 + data[at] % 5;
@@ -45,13 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     REQUIRE(whole.Count() == bytes.substr(start, kReplyLength));
 
     const std::optional<SystemTime> decoded = DecodeReply(whole.Count());
-    REQUIRE(decoded.has_value());
-    RequireValidDate(*decoded);
+    REQUIRE(decoded.has_value()), RequireValidDate(*decoded);
     uint32_t count = 0, reversed = 0;
-    for (size_t i = 0; i < kReplyLength; ++i) {
-        count = count << 8 | data[start + i];
-        reversed = reversed << 8 | data[start + kReplyLength - 1 - i];
-    }
+    for (size_t i = 0; i < kReplyLength; ++i)
+        count = count << 8 | data[start + i], reversed = reversed << 8 | data[start + kReplyLength - 1 - i];
     // 2^31 seconds past 1900 is 1968-01-20 03:14:08, the start of the window.
     const int64_t since1900 = SecondsBetween(*decoded, SystemTime{1900, 1, 0, 1, 0, 0, 0, 0});
     REQUIRE(since1900 % (int64_t{1} << 32) == count);
@@ -60,10 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Any offset within a thousand years, taken from the count read backwards.
     const int32_t minutes = static_cast<int32_t>(reversed) % (1000 * 366 * 1440);
     SystemTime moved = *decoded;
-    ApplyOffset(moved, minutes);
-    RequireValidDate(moved);
+    ApplyOffset(moved, minutes), RequireValidDate(moved);
     REQUIRE(SecondsBetween(moved, *decoded) == -int64_t{minutes} * 60);
-    ApplyOffset(moved, -minutes);
-    REQUIRE(moved == *decoded);
+    ApplyOffset(moved, -minutes), REQUIRE(moved == *decoded);
     return 0;
 }

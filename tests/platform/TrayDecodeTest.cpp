@@ -9,49 +9,29 @@
 namespace {
 
 TEST(TrayDecode, OnlyReleasesAndDoubleClickActWhileMinimised) {
-    constexpr uint64_t kIconIdInHighWord = uint64_t{1} << 16;
-    struct Case {
-        bool minimised;
-        uint64_t lParam;
-        TrayAction expected;
-    } cases[] = {
-        {true, 0x202, TrayAction::ShowWindow},  // left up
-        {true, 0x203, TrayAction::ShowWindow},  // left double click
-        {true, 0x205, TrayAction::OpenMenu},    // right up
-        {true, kIconIdInHighWord | 0x202, TrayAction::ShowWindow},
-        {true, kIconIdInHighWord | 0x205, TrayAction::OpenMenu},
-        {true, 0x200, TrayAction::Nothing},  // move
-        {true, 0x201, TrayAction::Nothing},  // left down
-        {true, 0x204, TrayAction::Nothing},  // right down
-        {true, 0x206, TrayAction::Nothing},  // right double click
-        {true, 0x208, TrayAction::Nothing},  // middle up
-        // Shown: the icon is ignored, and so is a real move at x = 514,
-        // whose low word reads like a left release.
-        {false, 0x202, TrayAction::Nothing},
-        {false, 0x205, TrayAction::Nothing},
-        {false, (uint64_t{40} << 16) | 514, TrayAction::Nothing},
+    constexpr uint64_t kId = uint64_t{1} << 16;  // the icon's id in the high word
+    constexpr auto Show = TrayAction::ShowWindow, Menu = TrayAction::OpenMenu, No = TrayAction::Nothing;
+    // Left up, left double click, right up act; move, downs, right double click, middle up do not.
+    const std::tuple<bool, uint64_t, TrayAction> cases[] = {
+        {true, 0x202, Show},  {true, 0x203, Show},  {true, 0x205, Menu},  {true, kId | 0x202, Show},
+        {true, kId | 0x205, Menu}, {true, 0x200, No}, {true, 0x201, No},  {true, 0x204, No},
+        {true, 0x206, No},    {true, 0x208, No},
+        // Shown: the icon is ignored, and so is a real move at x = 514, whose low word reads like a left release.
+        {false, 0x202, No},   {false, 0x205, No},   {false, (uint64_t{40} << 16) | 514, No},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(DecodeTrayMessage(c.minimised, c.lParam), c.expected) << c.minimised << " " << std::hex << c.lParam;
+    for (const auto& [minimised, lParam, expected] : cases)
+        EXPECT_EQ(DecodeTrayMessage(minimised, lParam), expected) << minimised << " " << std::hex << lParam;
 }
 
 TEST(TrayTip, TextThenOneNulThenBlanks) {
-    struct Case {
-        std::string tip;
-        size_t nulAt;
-    } cases[] = {
-        {"Korvane Veltrano", 16},
-        {"", 0},
-        {std::string(63, 'a'), 63},
-        {std::string(200, 'c'), 63},
+    const std::pair<std::string, size_t> cases[] = {
+        {"Korvane Veltrano", 16}, {"", 0}, {std::string(63, 'a'), 63}, {std::string(200, 'c'), 63},
         {std::string("ab\0cd", 5), 2},
     };
-    for (const auto& c : cases) {
-        const auto field = TrayTipField(c.tip);
-        ASSERT_EQ(field[c.nulAt], '\0') << c.tip.size();
-        EXPECT_EQ(std::string(field.data(), c.nulAt), c.tip.substr(0, c.nulAt));
-        EXPECT_EQ(std::string(field.data() + c.nulAt + 1, field.size() - c.nulAt - 1),
-                  std::string(field.size() - c.nulAt - 1, ' '));
+    for (const auto& [tip, nulAt] : cases) {
+        const auto field = TrayTipField(tip);
+        const std::string blanks(field.size() - nulAt - 1, ' ');
+        EXPECT_EQ(std::string(field.data(), field.size()), tip.substr(0, nulAt) + '\0' + blanks) << tip.size();
     }
 }
 
@@ -66,31 +46,24 @@ struct FakeTrayShell final : TrayShell {
 };
 
 TEST(TrayAddRetry, RefusedAddIsTriedOnEachTickUntilTakenStoppedOrGivenUp) {
-    struct Case {
-        int takesAt, stopAfterTicks, adds;
-        bool retried, gaveUp;
-    } cases[] = {
-        {0, 99, 1, false, false},   // taken at once: no timer
-        {3, 99, 4, true, false},
-        {5, 99, 6, true, false},    // at the last retry
-        {-1, 99, 6, true, true},    // the first add and five retries
-        {-1, 2, 3, true, false},    // removed, or added by TaskbarCreated
+    // Taken at once (no timer), at the third and at the last retry, never
+    // (the first add and five retries), and stopped: removed, or added by TaskbarCreated.
+    const std::tuple<int, int, int, bool, bool> cases[] = {
+        {0, 99, 1, false, false}, {3, 99, 4, true, false}, {5, 99, 6, true, false},
+        {-1, 99, 6, true, true},  {-1, 2, 3, true, false},
     };
-    for (const auto& c : cases) {
+    for (const auto& [takesAt, stopAfterTicks, adds, retried, gaveUp] : cases) {
         FakeTrayShell shell;
-        shell.takesAt = c.takesAt;
+        shell.takesAt = takesAt;
         TrayAddRetry retry(shell, 500, 5);
         retry.Add();
         // Ticks past the end are ones still queued when the timer stopped.
-        for (int tick = 1; tick <= 8; ++tick) {
-            retry.Tick();
-            if (tick == c.stopAfterTicks) retry.Stop();
-        }
-        SCOPED_TRACE("case " + std::to_string(&c - cases));
-        EXPECT_EQ(shell.adds, c.adds);
-        EXPECT_EQ(shell.timerStarts, c.retried ? std::vector<uint32_t>{500} : std::vector<uint32_t>{});
-        EXPECT_EQ(shell.timerStops, c.retried ? 1 : 0);
-        EXPECT_EQ(shell.gaveUp, c.gaveUp ? 1 : 0);
+        for (int tick = 1; tick <= 8; ++tick) retry.Tick(), tick == stopAfterTicks ? retry.Stop() : void();
+        SCOPED_TRACE(testing::Message() << takesAt << " " << stopAfterTicks);
+        EXPECT_EQ(shell.adds, adds);
+        EXPECT_EQ(shell.timerStarts, retried ? std::vector<uint32_t>{500} : std::vector<uint32_t>{});
+        EXPECT_EQ(shell.timerStops, retried ? 1 : 0);
+        EXPECT_EQ(shell.gaveUp, gaveUp ? 1 : 0);
     }
 }
 

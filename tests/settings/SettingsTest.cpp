@@ -16,10 +16,8 @@ struct Rig : SettingsRig<FakeSettingsStore, FakeRegistry, QueuePump> {
         auto save = [this](const char* name) {
             return [this, name] { store.writes.push_back(name), settings.SaveSettings(); };
         };
-        txtInterval.onChange = save("Interval");
-        chkAuto.onChange = save("Auto");
-        chkAutoRun.onChange = save("AutoRun");
-        chkUseIP.onChange = save("UseIP");
+        txtInterval.onChange = save("Interval"), chkAuto.onChange = save("Auto");
+        chkAutoRun.onChange = save("AutoRun"), chkUseIP.onChange = save("UseIP");
         cmbOffset.onChange = [this, f = save("Offset")] { pump.pending.push_back(f); };
         cmbServer.onChange = [this, f = save("ServerIndex")] { pump.pending.push_back(f); };
         registry.onStore = [this](const std::string& data) { store.writes.push_back("<autorun " + data + ">"); };
@@ -47,10 +45,13 @@ TEST(Settings, LoadingWritesNothingAndEachChangeStoresAllInOrder) {
     EXPECT_EQ(r.settings.OffsetMinutes(), -60);
     r.settings.SaveSettings();
     EXPECT_EQ(r.settings.OffsetMinutes(), 60);
+    r.cmbOffset.index = 0;
+    r.settings.SaveSettings();
+    EXPECT_EQ(r.settings.OffsetMinutes(), -60);
     r.cmbOffset.index = -1;
     r.cmbServer.Clear();  // a reload of the list
     r.settings.SaveSettings();
-    EXPECT_EQ(r.store.values["Veltrano/General/Offset"], "60");
+    EXPECT_EQ(r.store.values["Veltrano/General/Offset"], "-60");
     EXPECT_EQ(r.store.values["Veltrano/General/ServerIndex"], "-1");
 }
 
@@ -59,12 +60,11 @@ TEST(Settings, StoredTextsAsTheControlsShowThem) {
         const char *stored, *interval;  // stored: for all six values
         int check, offsetIndex, offsetMinutes, serverIndex;
     } cases[] = {
-        {nullptr, "1", 0, 2, 0, 0},      {"1", "1", 1, 2, 1, 1},         {"0", "1", 0, 2, 0, 0},
-        {"-5", "1", 0, 2, -5, -1},       {"0.5", "1", 0, 2, 0, 0},       {"0.6", "0.6", 1, 2, 1, 1},
-        {"30.5", "30.5", 0, 3, 30, -1},  {"+60", "+60", 0, 4, 60, -1},
-        {" 2 ", " 2 ", 0, 2, 2, 2},      // a check box refuses 2 and stays clear
-        {"3", "3", 0, 2, 3, -1},         // past the last server
-        {"65537", "65537", 0, 2, 0, -1}, // does not fit 16 bits: not server 1
+        {nullptr, "1", 0, 2, 0, 0},     {"1", "1", 1, 2, 1, 1},     {"0", "1", 0, 2, 0, 0},   {"-5", "1", 0, 2, -5, -1},
+        {"0.5", "1", 0, 2, 0, 0},       {"0.6", "0.6", 1, 2, 1, 1}, {"30.5", "30.5", 0, 3, 30, -1},
+        {"+60", "+60", 0, 4, 60, -1},   {" 2 ", " 2 ", 0, 2, 2, 2},  // a check box refuses 2 and stays clear
+        {"3", "3", 0, 2, 3, -1},        // past the last server
+        {"65537", "65537", 0, 2, 0, -1},  // does not fit 16 bits: not server 1
     };
     for (const Case& c : cases) {
         Stored stored;
