@@ -71,17 +71,18 @@ struct Form {
     explicit Form(const char* caption) {
         // Keep the real pointer off the test window: its moves would change the state.
         SetCursorPos(1000, 20);
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-            if (m == WM_COMMAND && LOWORD(wp) == kId && HIWORD(wp) == BN_CLICKED) ++clicks;
-            return DefWindowProcA(h, m, wp, lp);
-        };
-        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-        wc.lpszClassName = "CommandTestForm";
-        RegisterClassA(&wc);  // the second time fails harmlessly
+        static const ATOM registered = [] {
+            const WNDCLASSA wc{0, [](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+                if (m == WM_COMMAND && LOWORD(wp) == kId && HIWORD(wp) == BN_CLICKED) ++clicks;
+                return DefWindowProcA(h, m, wp, lp);
+            }, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, GetSysColorBrush(COLOR_BTNFACE), nullptr,
+                               "CommandTestForm"};
+            return RegisterClassA(&wc);
+        }();
+        EXPECT_NE(registered, 0);
         clicks = 0;
-        hwnd = CreateWindowExA(0, wc.lpszClassName, "Command test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400,
-                               200, nullptr, nullptr, nullptr, nullptr);
+        hwnd = CreateWindowExA(0, "CommandTestForm", "Command test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400,
+                               200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         SetForegroundWindow(hwnd);
         EXPECT_TRUE(button.Create(hwnd, kId, RECT{20, 20, 20 + kW, 20 + kH}, caption));
         Pump(50);
