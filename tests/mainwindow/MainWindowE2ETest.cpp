@@ -210,6 +210,7 @@ TEST_F(MainWindow, EveryOptionIsStoredAndComesBackAutorunStartsInTheTrayAndLogOf
     DWORD_PTR answer = 0;
     SendMessageTimeoutA(p.Window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 3000, &answer);
     EXPECT_EQ(answer, TRUE);
+    EXPECT_TRUE(p.Visible()) << "a log-off is not a close: nothing hides";
     EXPECT_EQ(ReadRegistryText("Interval"), "7") << "log-off saves";
     PostMessageA(p.Window(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_TRUE(p.WaitForExit(5000));
