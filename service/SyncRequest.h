@@ -1,0 +1,49 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "serverlist/ServerEntry.h"
+
+// What a program asks of the time service: one synchronisation run against
+// one server of the list, with the options the window would use. The
+// service never takes a time from a request, only where to ask for one.
+//
+// On the pipe it is four lines of text, each ending in LF, in this order:
+//   veltrano-sync 1
+//   server HOST|ADDRESS
+//   options USE-ADDRESS PROTOCOL OFFSET      (0 or 1, time or ntp, minutes)
+//   end
+// and nothing after. Anything else is malformed.
+struct SyncRequest {
+    std::string host, address;
+    bool useAddress = false;
+    bool ntp = false;
+    int32_t offsetMinutes = 0;
+    bool operator==(const SyncRequest&) const = default;
+};
+
+// No request is longer; the service reads no more than this.
+inline constexpr size_t kMaxRequestBytes = 600;
+
+std::string FormatRequest(const SyncRequest& request);
+std::optional<SyncRequest> ParseRequest(std::string_view bytes);
+
+// Why the service will not run a well-formed request, or nothing when it
+// will: the server must be a line of the service's own list (host, address
+// and protocol alike) and the offset one the offset chooser offers.
+std::optional<std::string> RefusalOf(const SyncRequest& request, const ServerTable& list);
+
+// At most one query to a server every kMinSeconds, whatever the clients ask.
+class QueryPacer {
+public:
+    static constexpr double kMinSeconds = 4.0;
+    // True, and the query counted, when server may be asked at now
+    // (monotonic seconds).
+    bool MayQuery(const std::string& server, double now);
+
+private:
+    std::map<std::string, double> last_;
+};
