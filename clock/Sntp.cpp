@@ -1,5 +1,8 @@
 #include "clock/Sntp.h"
 
+#include <chrono>
+#include <random>
+
 #include "clock/TimeProtocol.h"
 
 namespace {
@@ -46,6 +49,17 @@ std::string SntpRequest(NtpTimestamp transmit) {
     packet[0] = static_cast<char>(kVersion << 3 | kModeClient);
     for (int i = 0; i < 8; ++i) packet[40 + i] = static_cast<char>(transmit >> (56 - 8 * i));
     return packet;
+}
+
+NtpTimestamp RandomNtpTimestamp() {
+    try {
+        std::random_device device;
+        return NtpTimestamp{device()} << 32 | device();
+    } catch (const std::exception&) {
+        // Never seen on Windows, where the generator is rand_s: the counter's
+        // low bits are still hard to guess from afar.
+        return static_cast<NtpTimestamp>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    }
 }
 
 SntpReply CheckSntpReply(std::string_view datagram, NtpTimestamp sent) {

@@ -25,6 +25,8 @@ void AddMilliseconds(SystemTime& utc, int64_t ms);
 // the caller picks at random: a reply must echo it as its originate
 // timestamp, which a forger who did not see the request cannot do.
 std::string SntpRequest(NtpTimestamp transmit);
+// From the system's cryptographic generator.
+NtpTimestamp RandomNtpTimestamp();
 
 struct SntpReply {
     enum class Outcome { Valid, ErrorInData, KissOfDeath };

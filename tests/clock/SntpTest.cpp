@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "clock/Sntp.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeSocket.h"
+#include "fakes/SyncRig.h"
 
 namespace {
 
@@ -16,8 +19,28 @@ std::string Reply(uint8_t first = 0x24, uint8_t stratum = 2, NtpTimestamp origin
         r[24 + i] = static_cast<char>(originate >> (56 - 8 * i));
         r[40 + i] = static_cast<char>(transmit >> (56 - 8 * i));
     }
-    return r;
+    return r.replace(32, 8, r.substr(40, 8));  // received when sent
 }
+
+NtpTimestamp Originate(const std::string& request) {
+    NtpTimestamp t = 0;
+    for (int i = 40; i < 48; ++i) t = t << 8 | static_cast<uint8_t>(request[i]);
+    return t;
+}
+
+// An NTP server 1.5 s ahead of the fake clock's 2020-08-15 05:40:23.000: its
+// reply says 05:40:24.500 and comes 10 ms after the request, so the offset is
+// 1.5 s less half of that, 1495 ms.
+struct NtpRig : SyncRig<FakeSocket, FakePump, FakeClock> {
+    std::vector<double> sentAt;
+    NtpRig() : SyncRig({{"time.example", "127.0.0.2", "", ServerProtocol::Ntp}}, {2020, 1, 0, 1, 0, 0, 0, 0}) {
+        clock.utc = {2020, 8, 0, 15, 5, 40, 23, 0};
+        socket.answer = [this](const std::string& request) {
+            sentAt.push_back(clock.MonotonicSeconds());
+            return Reply(0x24, 2, Originate(request), 0xE2E1F3C880000000);
+        };
+    }
+};
 
 TEST(Sntp, RequestIsVersion4ClientWithOnlyTheTransmitTimestamp) {
     std::string expected(48, '\0');
@@ -67,6 +90,35 @@ TEST(Sntp, OffsetAndDelayAcrossThe2036Wrap) {
     EXPECT_EQ(t, (SystemTime{2021, 1, 0, 1, 0, 0, 0, 50}));
     AddMilliseconds(t, -1'100);
     EXPECT_EQ(t, (SystemTime{2020, 12, 0, 31, 23, 59, 58, 950}));
+}
+
+TEST(SyncTime, NtpOffsetIsExactToTheMillisecondAndEachServerWaitsItsTurn) {
+    NtpRig r;
+    // The wall clock jumps while the reply is awaited: the monotonic clock times it.
+    r.pump.hook = [&] { r.clock.utc.wHour = r.socket.sent.empty() ? 5 : 9; };
+    r.Check();
+    EXPECT_EQ(r.lblInfo.Text(), " Local time inaccurate - difference is 2 seconds!");
+    EXPECT_EQ(r.socket.port, 123);
+    r.pump.hook = nullptr, r.clock.utc.wHour = 5, r.offsetMinutes = -60;
+    r.lblInfo.history.clear();
+    r.Synchronize();
+    ASSERT_EQ(r.sentAt.size(), 2u);
+    EXPECT_GE(r.sentAt[1] - r.sentAt[0], 15.0);
+    EXPECT_EQ(r.lblInfo.history.front(), " Waiting 15 s before asking time.example again ...");
+    EXPECT_EQ(r.clock.setCalls, (std::vector<SystemTime>{{2020, 8, 0, 15, 6, 40, 24, 495}}));
+}
+
+TEST(SyncTime, KissOfDeathStopsEveryLaterQueryOfThatServer) {
+    NtpRig r;
+    r.socket.answer = [](const std::string& request) { return Reply(0xE4, 0, Originate(request), 0, "RATE"); };
+    r.Check();
+    r.chkUseIP.value = 1;  // nor by its address
+    r.Synchronize();
+    EXPECT_EQ(r.lblInfo.history, (std::vector<std::string>{" Getting Time from time.example ...",
+                                                            " time.example asked not to be queried any more (RATE)",
+                                                            " 127.0.0.2 asked not to be queried any more (RATE)"}));
+    EXPECT_EQ(r.socket.sent.size(), 1u);
+    EXPECT_TRUE(r.clock.setCalls.empty());
 }
 
 }  // namespace
