@@ -29,6 +29,7 @@ public:
     virtual ~SystemClock() = default;
     virtual SystemTime GetSystemTime() const = 0;  // UTC
     virtual ClockResult SetSystemTime(const SystemTime& utc) = 0;
+    // Returns early when an event is waiting to be pumped.
     virtual void Sleep(uint32_t milliseconds) = 0;
     virtual SystemTime LocalNow() const = 0;
     // The user's AM and PM designators; either may be empty on a 24-hour locale.

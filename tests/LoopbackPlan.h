@@ -17,6 +17,7 @@ inline constexpr const char* kLate = "127.0.0.11";        // the right time afte
 inline constexpr const char* kBlankEnd = "127.0.0.12";    // the right time with its last byte a blank
 inline constexpr const char* kFrom1985 = "127.0.0.13";    // A0 A9 84 40: 1985-06-01 12:00:00
 inline constexpr const char* kWrapped = "127.0.0.14";     // 00 00 00 10: 2036-02-07 06:28:32, after the wrap
+inline constexpr const char* kChronyd = "127.0.0.60";     // chronyd -x: this machine's time by NTP
 // A name whose first address is kBlackHole and whose second is kTimeService,
 // given by the hosts file that scripts/test.sh lays over the Windows tests.
 inline constexpr const char* kBlackHoledFirst = "blackholed-first.veltrano.test";
