@@ -125,6 +125,8 @@ start_test_services() {
     "$root/build/linux/tests/fixtures/loopback_servers" --lifetime 3600 \
         127.0.0.3=blackhole 127.0.0.4=hold 127.0.0.5=drip 127.0.0.6=flood 127.0.0.7=five 127.0.0.8=spaced ::1=time \
         127.0.0.10=silent 127.0.0.11=late 127.0.0.12=blankend 127.0.0.13=bytes:A0A98440 127.0.0.14=bytes:00000010 \
+        127.0.0.20=ntp-short 127.0.0.21=ntp-mode 127.0.0.22=ntp-origin 127.0.0.23=ntp-elsewhere 127.0.0.24=ntp-rate \
+        127.0.0.25=ntp-leap 127.0.0.26=ntp-zero 127.0.0.27=ntp-silent 127.0.0.28=ntp-flood \
         </dev/null >"$fixtures_log" 2>&1 &
     service_pids+=($!)
     for _ in $(seq 1 100); do grep -q ready "$fixtures_log" && break; sleep 0.05; done

@@ -33,9 +33,11 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
                       noResponse = " No response received from NTP server.",
                       badData = " Error in data received from NTP server, try again";
     const double attempt = Win32Socket::kAttemptTimeoutMs / 1000.0;
+    const auto ntp = ServerProtocol::Ntp;
     struct Case {
         std::string host, error, last;
         double minSeconds = 0, maxSeconds = 2;
+        ServerProtocol protocol = ServerProtocol::Time;
     } cases[] = {
         {loopback::kTimeService, "", ok},
         {loopback::kIpv6Time, "", ok},
@@ -51,6 +53,15 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
         {loopback::kSpaced, "", ok},
         {loopback::kFive, "", badData},
         {loopback::kFlood, "", badData, 0, 9.5},
+        {loopback::kNtpShort, "", badData, 0, 2, ntp},
+        {loopback::kNtpMode, "", badData, 0, 2, ntp},
+        {loopback::kNtpOrigin, "", badData, 0, 2, ntp},
+        {loopback::kNtpElsewhere, "", timeout, 8, 9.5, ntp},
+        {loopback::kNtpRate, "", " 127.0.0.24 asked not to be queried any more (RATE)", 0, 2, ntp},
+        {loopback::kNtpLeap, "", badData, 0, 2, ntp},
+        {loopback::kNtpZero, "", badData, 0, 2, ntp},
+        {loopback::kNtpSilent, "", timeout, 8, 9.5, ntp},
+        {loopback::kNtpFlood, "", badData, 0, 2, ntp},
     };
     static int ticks = 0;
     HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
@@ -60,7 +71,7 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
         PROCESS_MEMORY_COUNTERS before{}, after{};
         GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
         ticks = 0;
-        RealRig r({{c.host, "", "test"}});
+        RealRig r({{c.host, "", "test", c.protocol}});
         const double took = r.Check();
         GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
         EXPECT_EQ(r.lblInfo.history.front(), " Getting Time from " + c.host + " ...");
