@@ -19,17 +19,23 @@ std::string_view TrimSpaces(std::string_view s) {
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
+// "ntp" in any case; anything else, or nothing, is the Time Protocol.
+ServerProtocol ProtocolOf(std::string_view field) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return std::ranges::equal(field, std::string_view("ntp"), {}, lower) ? ServerProtocol::Ntp : ServerProtocol::Time;
+}
+
 ServerEntry EntryFromLine(std::string_view line) {
     line = StripNull(TrimSpaces(line));
-    std::string_view fields[3];
-    for (size_t f = 0; f < 3 && !line.empty(); ++f) {
+    std::string_view fields[4];
+    for (size_t f = 0; f < 4 && !line.empty(); ++f) {
         const size_t bar = line.find('|');
         fields[f] = line.substr(0, bar);
         if (bar == std::string_view::npos) break;
         line.remove_prefix(bar + 1);
         // "a|" has a second, empty field; it is empty either way.
     }
-    return {std::string(fields[0]), std::string(fields[1]), std::string(fields[2])};
+    return {std::string(fields[0]), std::string(fields[1]), std::string(fields[2]), ProtocolOf(fields[3])};
 }
 
 // Where the line starting at pos ends, and where the next one starts.

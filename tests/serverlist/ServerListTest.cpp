@@ -16,6 +16,8 @@ using Entries = std::vector<std::vector<std::string>>;
 Entries Fields(const ServerTable& t) {
     Entries out;
     for (const auto& e : t) out.push_back({e.Host, e.Address, e.Description});
+    for (size_t i = 0; i < t.size(); ++i)
+        if (t[i].Protocol == ServerProtocol::Ntp) out[i].push_back("ntp");
     return out;
 }
 
@@ -27,6 +29,8 @@ TEST(ServerList, EachRuleOfTheFileFormat) {
         {"a|1\nb|2\nc|3\nd", {{"a", "1\nb", "2\nc"}}},      // a lone LF is an ordinary character
         {"clock1|192.0.2.7|First clock\r\nclock2||Second", {{"clock1", "192.0.2.7", "First clock"}, {"clock2", "", "Second"}}},
         {"w|x|y|z\r\na|", {{"w", "x", "y"}, {"a", "", ""}}},
+        {"a|b|c|nTp\r\nd|||NTP|x\r\ne|||ntpx\r\nf|ntp",
+         {{"a", "b", "c", "ntp"}, {"d", "", "", "ntp"}, {"e", "", ""}, {"f", "ntp", ""}}},
         // Blanks are spaces only, trimmed from the whole line only; a line of them is an empty entry.
         {"  a | b | c  \r\n\ta|b\t\r\n    ", {{"a ", " b ", " c"}, {"\ta", "b\t", ""}, {"", "", ""}}},
         // Trimmed before the NUL cut: the blank before the NUL stays, and
