@@ -46,10 +46,10 @@ ClockResult Win32SystemClock::SetSystemTime(const SystemTime& utc) {
     return {false, error, SystemMessage(error)};
 }
 
-// Ends early when a message comes: a reply is timed when its notification
-// is handled, and a plain sleep would hold that back by up to a timer tick.
 void Win32SystemClock::Sleep(uint32_t milliseconds) {
-    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, 0);
+    // MWMO_INPUTAVAILABLE: messages already queued but not yet removed wake
+    // it too, not only those that arrive during the wait.
+    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 SystemTime Win32SystemClock::LocalNow() const {
