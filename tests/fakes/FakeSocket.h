@@ -13,28 +13,22 @@
 class FakeSocket final : public TcpClient {
 public:
     struct Step {
-        enum Kind { Data, PeerClose, Error } kind;
+        bool peerCloses;  // rather than sends bytes
         std::string bytes;
-        int32_t number = 0;
     };
     using Script = std::deque<Step>;
-    static Step Bytes(std::string b) { return {Step::Data, std::move(b)}; }
-    static Step Closed() { return {Step::PeerClose, {}}; }
-    static Step Failed(int32_t n) { return {Step::Error, {}, n}; }
+    static Step Bytes(std::string b) { return {false, std::move(b)}; }
+    static Step Closed() { return {true, {}}; }
 
     std::deque<Script> servers;
     std::vector<std::string> connectedTo;
-    std::optional<SocketError> connectFails;
-    int closeCalls = 0;
-    uint16_t port = 0;
 
     void SetEvents(SocketEvents* e) { events_ = e; }
     SocketState State() const override { return state_; }
-    void Close() override { ++closeCalls, state_ = SocketState::Closed, script_.clear(), pending_.clear(); }
+    void Close() override { state_ = SocketState::Closed, script_.clear(), pending_.clear(); }
     void SetRemoteHost(const std::string& h) override { host_ = h; }
-    void SetRemotePort(uint16_t p) override { port = p; }
+    void SetRemotePort(uint16_t) override {}
     std::optional<SocketError> Connect() override {
-        if (connectFails) return connectFails;
         connectedTo.push_back(host_);
         state_ = SocketState::Connecting;
         script_ = servers.empty() ? Script{} : std::move(servers.front());
@@ -47,13 +41,11 @@ public:
         if (script_.empty() || !events_) return;
         const Step s = std::move(script_.front());
         script_.pop_front();
-        if (s.kind == Step::Data) {
-            state_ = SocketState::Connected, pending_ += s.bytes;
-            events_->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
-        } else if (s.kind == Step::PeerClose) {
+        if (s.peerCloses) {
             state_ = SocketState::PeerClosing, events_->Winsock1_Close();
         } else {
-            state_ = SocketState::Error, events_->Winsock1_Error(s.number, "fake failure");
+            state_ = SocketState::Connected, pending_ += s.bytes;
+            events_->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
         }
     }
 
