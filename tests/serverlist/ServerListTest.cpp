@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
 #include "fakes/FakeControls.h"
 #include "serverlist/ServerChooser.h"
 #include "serverlist/ServerList.h"
@@ -46,26 +42,6 @@ TEST(ServerList, ReadThatFailedKeepsOnlyTheLinesItFinished) {
     EXPECT_EQ(Fields(t), (Entries{{"old", "", ""}}));
     ParseServerList("a\r\nb|par", false, t);
     EXPECT_EQ(Fields(t), (Entries{{"a", "", ""}}));
-}
-
-TEST(ServerList, ReloadKeepsTheOldEntriesOnlyWhenTheFileHasNoLine) {
-    char pattern[] = "/tmp/veltrano-list-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string folder = pattern + "/"s, file = folder + "ntp_servers.txt";
-    ServerTable t;
-    LoadServerList(folder, t);  // missing at start-up
-    EXPECT_TRUE(t.empty());
-    // Each step: what happens to the file, then what the table holds.
-    const std::pair<const char*, Entries> steps[] = {
-        {"one|192.0.2.1|x\r\ntwo", {{"one", "192.0.2.1", "x"}, {"two", "", ""}}},
-        {"four\r\n", {{"four", "", ""}}}, {"", {{"four", "", ""}}}, {nullptr, {{"four", "", ""}}}};  // shrank, emptied, deleted
-    for (const auto& [bytes, entries] : steps) {
-        if (bytes) std::ofstream(file, std::ios::binary) << bytes;
-        else std::filesystem::remove(file);
-        LoadServerList(folder, t);
-        EXPECT_EQ(Fields(t), entries) << (bytes ? bytes : "deleted");
-    }
-    std::filesystem::remove_all(pattern);
 }
 
 TEST(ServerChooser, ItemIShowsEntryIAndNothingIsSelected) {
