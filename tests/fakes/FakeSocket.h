@@ -8,18 +8,11 @@
 #include "platform/Socket.h"
 
 // A scripted server. Each Connect takes the next script from `servers`; each
-// pump of events delivers that script's next step, as Winsock would deliver
-// one notification per message.
+// pump of events delivers that script's next piece, as Winsock would deliver
+// one notification per message. An empty piece is the server closing.
 class FakeSocket final : public TcpClient {
 public:
-    struct Step {
-        bool peerCloses;  // rather than sends bytes
-        std::string bytes;
-    };
-    using Script = std::deque<Step>;
-    static Step Bytes(std::string b) { return {false, std::move(b)}; }
-    static Step Closed() { return {true, {}}; }
-
+    using Script = std::deque<std::string>;
     std::deque<Script> servers;
     std::vector<std::string> connectedTo;
 
@@ -39,14 +32,11 @@ public:
 
     void DeliverOne() {
         if (script_.empty() || !events_) return;
-        const Step s = std::move(script_.front());
+        const std::string piece = std::move(script_.front());
         script_.pop_front();
-        if (s.peerCloses) {
-            state_ = SocketState::PeerClosing, events_->Winsock1_Close();
-        } else {
-            state_ = SocketState::Connected, pending_ += s.bytes;
-            events_->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
-        }
+        if (piece.empty()) return state_ = SocketState::PeerClosing, events_->Winsock1_Close();
+        state_ = SocketState::Connected, pending_ += piece;
+        events_->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
     }
 
 private:

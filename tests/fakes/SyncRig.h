@@ -11,8 +11,8 @@ template <class Socket, class Pump, class Clock>
 struct SyncRig {
     FakeLabel lblInfo;
     FakeButton cmdCheckTime, cmdSynchronize;
-    FakeChooser cmbServer;
-    FakeCheck chkUseIP;
+    FakeList cmbServer;
+    FakeCheckBox chkUseIP;
     ServerTable table;
     int32_t offsetMinutes = 0;
     bool windowsClosing = false;
@@ -28,8 +28,8 @@ struct SyncRig {
         cmbServer.index = 0;
     }
     // Each returns the seconds the run took.
-    double Check(bool isRetry = kFirstQuery) { return Timed(kCheckOnly, isRetry, RunBy::User); }
-    double Synchronize(RunBy by = RunBy::User) { return Timed(kSetClock, kFirstQuery, by); }
+    double Check() { return Timed(kCheckOnly, RunBy::User); }
+    double Synchronize(RunBy by = RunBy::User) { return Timed(kSetClock, by); }
     bool ButtonsEnabled() const { return cmdCheckTime.enabled && cmdSynchronize.enabled; }
 
 private:
@@ -38,8 +38,8 @@ private:
         if constexpr (std::is_constructible_v<Pump, Socket&>) return Pump(socket);
         else return Pump();
     }
-    double Timed(bool checkOnly, bool isRetry, RunBy by) {
+    double Timed(bool checkOnly, RunBy by) {
         const double t0 = clock.MonotonicSeconds();
-        return run.SyncTime(checkOnly, isRetry, by), clock.MonotonicSeconds() - t0;
+        return run.SyncTime(checkOnly, kFirstQuery, by), clock.MonotonicSeconds() - t0;
     }
 };
