@@ -16,10 +16,4 @@ TEST(ToInteger, RoundsHalvesToEvenAndGivesZeroForWhatDoesNotConvertOrFit) {
     for (const auto& [text, value] : cases) EXPECT_EQ(ToInteger(text), value) << '"' << text << '"';
 }
 
-TEST(ToLong, CoversTheSigned32BitRange) {
-    const Cases cases = {{"2147483647", 2147483647}, {"2147483648", 0}, {"-2147483648", -2147483647 - 1},
-                         {"2147483647.5", 0}};
-    for (const auto& [text, value] : cases) EXPECT_EQ(ToLong(text), value) << '"' << text << '"';
-}
-
 }  // namespace
