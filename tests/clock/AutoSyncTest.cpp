@@ -31,32 +31,22 @@ struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
 };
 
 TEST(AutoSync, RunsAtOnceUntilTheClockIsSetThenWhenTheElapsedTimeRoundedHalfToEvenExceedsTheInterval) {
-    Rig r;
-    r.clock.regional = "15:07:40";
-    r.chkAuto.value = 0;
-    r.TickAt(999'000);
-    EXPECT_EQ(r.Runs(), 0u);
-    r.chkAuto.value = 1;
-    ASSERT_TRUE(r.SetClockEndingAt(1'000'000));
-    r.TickAt(1'060'000);  // exactly the interval
-    r.TickAt(1'060'500);  // 60.5 rounds to 60
-    EXPECT_EQ(r.Runs(), 1u);
-    r.TickAt(1'060'501);
-    EXPECT_EQ(r.Runs(), 2u);
-    EXPECT_EQ(r.lblTime.history, (std::vector<std::string>(5, "15:07:40")));
-}
-
-TEST(AutoSync, IntervalTextIsReadOnEveryTick) {
-    // Minutes whose seconds leave 32 bits are compared as they are.
-    const std::pair<const char*, int64_t> cases[] = {{"0", 900}, {"35791395", 35'791'395}};
+    // Under a minute counts as 15; minutes whose seconds leave 32 bits are compared as they are.
+    const std::pair<const char*, int64_t> cases[] = {{"1", 60}, {"0", 900}, {"35791396", 35'791'396}};
     for (const auto& [text, seconds] : cases) {
         Rig r;
-        ASSERT_TRUE(r.SetClockEndingAt(1'000'000));
         r.txtInterval.text = text;
-        r.TickAt(1'000'000 + seconds * 1000);
-        EXPECT_EQ(r.Runs(), 1u) << '"' << text << '"';
-        r.TickAt(1'000'000 + (seconds + 1) * 1000);
-        EXPECT_EQ(r.Runs(), 2u) << '"' << text << '"';
+        r.chkAuto.value = 0;
+        r.TickAt(999'000);
+        r.chkAuto.value = 1;
+        ASSERT_TRUE(r.SetClockEndingAt(1'000'000)) << "nothing ran while off";
+        const int64_t due = 1'000'000 + seconds * 1000;
+        r.TickAt(due);
+        r.TickAt(due + 500);  // rounds to the interval, which is even
+        EXPECT_EQ(r.Runs(), 1u) << text;
+        r.TickAt(due + 501);
+        EXPECT_EQ(r.Runs(), 2u) << text;
+        EXPECT_EQ(r.lblTime.history, std::vector<std::string>(5, "7:40:23 AM"));
     }
 }
 
