@@ -73,8 +73,6 @@ TEST(CommandStates, Transitions) {
         {H, TickOverSelf, H, {}, 0},               {HS, PressLeaveRelease, S, {}, 0},
         // The press is forgotten, so that a focused button lights again under the pointer once enabled.
         {HS, PressThenDisable, D, {P::Disable}, 0}, {HS, PressThenLoseCapture, HS, {P::HighLightSelect}, 0},
-        // A disabled button ignores pointer and access key.
-        {D, LeftUp, D, {}, 0}, {D, AccessKey, D, {}, 0},
         // A repaint draws the resting face, with focus lines when focused and grey text when disabled.
         {D, Repaint, D, {P::Disable}, 0}, {HS, Repaint, HS, {P::Normal}, 0}, {D, Enable, N, {P::Normal}, 0},
     };

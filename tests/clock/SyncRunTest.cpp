@@ -6,14 +6,12 @@
 
 namespace {
 
-using Script = FakeSocket::Script;
-
 // E2 E1 F3 C7: 2020-08-15 05:40:23 UTC.
 const std::string kReply("\xE2\xE1\xF3\xC7", 4);
 const SystemTime kServerTime{2020, 8, 0, 15, 5, 40, 23, 0};
 const std::string kOk = " Local time is OK";
 
-Script Answers(const std::string& bytes) { return {bytes, ""}; }
+FakeSocket::Script Answers(const std::string& bytes) { return {bytes, ""}; }
 SystemTime Utc(uint16_t day, uint16_t h, uint16_t m, uint16_t s) { return {2020, 8, 0, day, h, m, s, 0}; }
 
 struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
@@ -101,7 +99,7 @@ TEST(SyncTime, ReplyThatCameDuringAModalLoopIsNotATimeout) {
 TEST(SyncTime, ServerThatNeverClosesTimesOutOnTheMonotonicClockUnlessWindowsIsClosing) {
     for (bool closing : {false, true}) {
         Rig r;
-        r.socket.servers = {Script{kReply}};
+        r.socket.servers = {FakeSocket::Script{kReply}};
         r.pump.hook = [&] { r.windowsClosing = closing && !r.run.ReplyData().Count().empty(); };
         const double took = r.Check();
         EXPECT_EQ(r.lblInfo.Text(), closing ? kOk : " Timeout awaiting for a response.");

@@ -6,10 +6,9 @@
 namespace {
 
 using Strings = std::vector<std::string>;
-using Stored = std::map<std::string, std::string>;
 
 struct Rig : SettingsRig<FakeSettingsStore, FakeRegistry, QueuePump> {
-    explicit Rig(const Stored& stored) {
+    explicit Rig(const std::map<std::string, std::string>& stored) {
         for (const auto& [key, text] : stored) store.values["Veltrano/General/" + key] = text;
         // As in the window: every option change saves, some at once and some through the message
         // queue. The handler's name goes to the log of writes first.
@@ -28,7 +27,7 @@ struct Rig : SettingsRig<FakeSettingsStore, FakeRegistry, QueuePump> {
 TEST(Settings, LoadingShowsWhatFitsWritesNothingAndEachChangeStoresAllInOrder) {
     // An interval under a minute shows 1, an offset not on the list picks the default, and a server
     // index beyond 16 bits picks no server.
-    Rig r(Stored{{"Interval", "0"}, {"Auto", "1"}, {"AutoRun", "1"}, {"UseIP", "1"}, {"Offset", "-5"},
+    Rig r({{"Interval", "0"}, {"Auto", "1"}, {"AutoRun", "1"}, {"UseIP", "1"}, {"Offset", "-5"},
                  {"ServerIndex", "65537"}});
     // Every handler ran, the queued ones too, and none of them wrote.
     EXPECT_EQ(r.store.writes, (Strings{"Interval", "Interval", "Auto", "AutoRun", "UseIP", "Offset"}));
