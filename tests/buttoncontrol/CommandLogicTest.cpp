@@ -49,7 +49,7 @@ constexpr Event Move = [](Rig& r) { r.button.MouseMove(); }, GotFocus = [](Rig& 
                 LeftUp = [](Rig& r) { r.button.MouseUp(kLeftButton); },
                 RightUp = [](Rig& r) { r.button.MouseUp(kRightButton); },
                 LostFocus = [](Rig& r) { r.button.LostFocus(); }, AccessKey = [](Rig& r) { r.button.AccessKeyPress(); },
-                Repaint = [](Rig& r) { r.button.Repaint(); }, Enable = [](Rig& r) { r.button.SetEnabled(true); },
+                Enable = [](Rig& r) { r.button.SetEnabled(true); },
                 TickElsewhere = Tick<FakeCommandHost::kElsewhere>, TickOverSelf = Tick<FakeCommandHost::kSelf>,
                 // A press whose release never reaches the button; only what follows the press is recorded.
                 PressThenDisable = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.SetEnabled(false); },
@@ -68,13 +68,11 @@ TEST(CommandStates, Transitions) {
         {H, RightDown, H, {}, 0},                  {H, RightUp, H, {}, 0},
         {N, GotFocus, S, {P::Selected}, 0},        {H, GotFocus, HS, {P::Pressed}, 0},
         {H, FocusThenLeave, S, {P::Selected}, 0},  {H, LostFocus, N, {P::Normal}, 0},
-        {N, AccessKey, HS, {P::Pressed, P::HighLightSelect}, 1},
+        {N, AccessKey, HS, {P::Pressed, P::HighLightSelect}, 1}, {D, Enable, N, {P::Normal}, 0},
         {H, TickElsewhere, N, {P::Normal}, 0},     {HS, TickElsewhere, S, {P::Selected}, 0},
         {H, TickOverSelf, H, {}, 0},               {HS, PressLeaveRelease, S, {}, 0},
         // The press is forgotten, so that a focused button lights again under the pointer once enabled.
         {HS, PressThenDisable, D, {P::Disable}, 0}, {HS, PressThenLoseCapture, HS, {P::HighLightSelect}, 0},
-        // A repaint draws the resting face, with focus lines when focused and grey text when disabled.
-        {D, Repaint, D, {P::Disable}, 0}, {HS, Repaint, HS, {P::Normal}, 0}, {D, Enable, N, {P::Normal}, 0},
     };
     for (const auto& c : cases) {
         Rig r(c.from);

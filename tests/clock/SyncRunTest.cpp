@@ -93,7 +93,6 @@ TEST(SyncTime, ReplyThatCameDuringAModalLoopIsNotATimeout) {
     };
     r.Check();
     EXPECT_EQ(r.lblInfo.Text(), kOk);
-    EXPECT_EQ(r.socket.connectedTo.size(), 1u);
 }
 
 TEST(SyncTime, ServerThatNeverClosesTimesOutOnTheMonotonicClockUnlessWindowsIsClosing) {
