@@ -2,6 +2,7 @@
 
 #include "fakes/FakeSettingsStore.h"
 #include "fakes/SettingsRig.h"
+#include "settings/AppFolder.h"
 
 namespace {
 
@@ -44,6 +45,14 @@ TEST(Settings, LoadingShowsWhatFitsWritesNothingAndEachChangeStoresAllInOrder) {
         r.settings.SaveSettings();
         EXPECT_EQ(r.settings.OffsetMinutes(), minutes) << index;
     }
+}
+
+TEST(AppFolder, ExactlyOneTrailingBackslash) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\Program Files\\Tool\\Veltrano.exe", "C:\\Program Files\\Tool\\"}, {"C:\\Veltrano.exe", "C:\\"},
+        {"C:/Tools/Veltrano.exe", "C:/Tools\\"}, {"Veltrano.exe", ".\\"},
+    };
+    for (const auto& [exe, folder] : cases) EXPECT_EQ(AppFolderFromExePath(exe), folder) << exe;
 }
 
 }  // namespace
