@@ -15,10 +15,9 @@ struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
     FakeTextBox txtInterval;
     AutoSync autoSync{{lblTime, chkAuto, txtInterval}, run, clock};
 
-    // E2 E1 F3 C7 is 2020-08-15 05:40:23 UTC.
     Rig() : SyncRig({{"time.example", "", ""}}) {
         chkAuto.value = 1, txtInterval.text = "1";
-        socket.servers.assign(3, {"\xE2\xE1\xF3\xC7", ""});
+        socket.servers.assign(3, {"\xE2\xE1\xF3\xC7", ""});  // 2020-08-15 05:40:23 UTC, then the close
     }
     size_t Runs() const { return socket.connectedTo.size(); }
     void TickAt(int64_t ms) { clock.monotonicMs = ms, autoSync.TimerTime_Timer(); }

@@ -6,8 +6,7 @@
 
 namespace {
 
-// E2 E1 F3 C7: 2020-08-15 05:40:23 UTC.
-const std::string kReply("\xE2\xE1\xF3\xC7", 4);
+const std::string kReply("\xE2\xE1\xF3\xC7", 4);  // 2020-08-15 05:40:23 UTC
 const SystemTime kServerTime{2020, 8, 0, 15, 5, 40, 23, 0};
 const std::string kOk = " Local time is OK";
 

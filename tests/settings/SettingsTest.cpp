@@ -26,8 +26,7 @@ struct Rig : SettingsRig<FakeSettingsStore, FakeRegistry, QueuePump> {
 };
 
 TEST(Settings, LoadingShowsWhatFitsWritesNothingAndEachChangeStoresAllInOrder) {
-    // An interval under a minute shows 1, an offset not on the list picks the default, and a server
-    // index beyond 16 bits picks no server.
+    // Under a minute shows 1, an offset not listed picks the default, 65537 is no 16-bit server index.
     Rig r({{"Interval", "0"}, {"Auto", "1"}, {"AutoRun", "1"}, {"UseIP", "1"}, {"Offset", "-5"},
                  {"ServerIndex", "65537"}});
     // Every handler ran, the queued ones too, and none of them wrote.
