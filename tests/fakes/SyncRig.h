@@ -28,8 +28,8 @@ struct SyncRig {
         cmbServer.index = 0;
     }
     // Each returns the seconds the run took.
-    double Check() { return Timed(kCheckOnly, RunBy::User); }
-    double Synchronize(RunBy by = RunBy::User) { return Timed(kSetClock, by); }
+    double Check(bool isRetry = kFirstQuery) { return Timed(kCheckOnly, isRetry, RunBy::User); }
+    double Synchronize(RunBy by = RunBy::User) { return Timed(kSetClock, kFirstQuery, by); }
     bool ButtonsEnabled() const { return cmdCheckTime.enabled && cmdSynchronize.enabled; }
 
 private:
@@ -38,8 +38,8 @@ private:
         if constexpr (std::is_constructible_v<Pump, Socket&>) return Pump(socket);
         else return Pump();
     }
-    double Timed(bool checkOnly, RunBy by) {
+    double Timed(bool checkOnly, bool isRetry, RunBy by) {
         const double t0 = clock.MonotonicSeconds();
-        return run.SyncTime(checkOnly, kFirstQuery, by), clock.MonotonicSeconds() - t0;
+        return run.SyncTime(checkOnly, isRetry, by), clock.MonotonicSeconds() - t0;
     }
 };
