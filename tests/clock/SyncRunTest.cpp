@@ -84,8 +84,10 @@ TEST(SyncTime, ReplyThatCameDuringAModalLoopIsNotATimeout) {
     Rig r;
     r.socket.servers = {Answers(kReply)};
     // A message box opened during the wait runs its own loop for 9 s, in which
-    // the whole reply arrives at once; the system clock goes on meanwhile.
+    // the whole reply arrives at once; the system clock goes on meanwhile, and
+    // the timer's tick in that loop starts no run of its own.
     r.pump.hook = [&] {
+        r.Synchronize();
         if (r.socket.State() == SocketState::Closed) return;
         r.socket.DeliverOne(), r.socket.DeliverOne();
         r.clock.monotonicMs += 9000, r.clock.utc.wSecond += 9;
