@@ -98,7 +98,6 @@ TEST(SyncTime, NtpOffsetIsExactToTheMillisecondAndEachServerWaitsItsTurn) {
     r.pump.hook = [&] { r.clock.utc.wHour = r.socket.sent.empty() ? 5 : 9; };
     r.Check();
     EXPECT_EQ(r.lblInfo.Text(), " Local time inaccurate - difference is 2 seconds!");
-    EXPECT_EQ(r.socket.port, 123);
     r.pump.hook = nullptr, r.clock.utc.wHour = 5, r.offsetMinutes = -60;
     r.lblInfo.history.clear();
     r.Synchronize();
