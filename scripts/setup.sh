@@ -24,8 +24,9 @@ fi
 chrony=$(dirname "$0")/../build/chrony
 if [ ! -x "$chrony/usr/sbin/chronyd" ]; then
     mkdir -p "$chrony"
-    ( cd "$chrony" && { apt-get download chrony &>/dev/null || { "${sudo_cmd[@]}" apt-get update -qq && apt-get download chrony &>/dev/null; }; } &&
-      dpkg-deb -x chrony_*.deb . && rm -f chrony_*.deb ) || { echo "setup: cannot download chrony" >&2; exit 1; }
+    download() { (cd "$chrony" && apt-get download chrony) >/dev/null 2>&1; }
+    download || { "${sudo_cmd[@]}" apt-get update -qq && download; } || { echo "setup: cannot download chrony" >&2; exit 1; }
+    dpkg-deb -x "$chrony"/chrony_*.deb "$chrony" && rm -f "$chrony"/chrony_*.deb
 fi
 
 exit 0

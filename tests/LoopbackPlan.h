@@ -18,8 +18,7 @@ inline constexpr const char* kBlankEnd = "127.0.0.12";    // the right time with
 inline constexpr const char* kFrom1985 = "127.0.0.13";    // A0 A9 84 40: 1985-06-01 12:00:00
 inline constexpr const char* kWrapped = "127.0.0.14";     // 00 00 00 10: 2036-02-07 06:28:32, after the wrap
 inline constexpr const char* kChronyd = "127.0.0.60";     // chronyd -x: this machine's time by NTP
-// SNTP servers on UDP port 123 whose reply fails one check each.
-inline constexpr const char* kNtpShort = "127.0.0.20";      // 47 bytes
+inline constexpr const char* kNtpShort = "127.0.0.20";      // SNTP on UDP port 123: a reply of 47 bytes
 inline constexpr const char* kNtpMode = "127.0.0.21";       // client mode
 inline constexpr const char* kNtpOrigin = "127.0.0.22";     // an originate timestamp one off
 inline constexpr const char* kNtpElsewhere = "127.0.0.23";  // a good reply, from 127.0.0.1

@@ -101,22 +101,18 @@ TEST(WinsockRun, WineRefusesToJumpTheClock) {
     EXPECT_TRUE(r.run.LastSyncTimer());
 }
 
-// The offset that chronyd -Q measured against the same server comes from
-// scripts/test.sh. Wine accepts a change of the clock well under half a
-// second and leaves the host's clock alone.
+// chronyd -Q measured the reference offset (scripts/services.sh). Wine takes
+// a change of the clock well under half a second and leaves the host's alone.
 TEST(WinsockRun, NtpAgreesWithTheReferenceClientAndSetsTheClock) {
     const char* reference = std::getenv("VELTRANO_REFERENCE_OFFSET_MS");
     ASSERT_TRUE(reference && *reference);
     for (bool checkOnly : {kCheckOnly, kSetClock}) {
         RealRig r({{loopback::kChronyd, "", "", ServerProtocol::Ntp}});
         checkOnly ? r.Check() : r.Synchronize();
-        EXPECT_TRUE(StartsWith(r.lblInfo.Text(), checkOnly ? " Local time is OK" : " Time updated succesfully!"))
-            << r.lblInfo.Text();
+        EXPECT_EQ(r.lblInfo.Text().rfind(checkOnly ? " Local time is OK" : " Time updated succesfully!", 0), 0u);
         ASSERT_TRUE(r.run.NtpOffset());
-        const double offsetMs = r.run.NtpOffset()->offsetUs / 1000.0;
-        EXPECT_NEAR(offsetMs, std::atof(reference), 5.0);
-        std::printf("offset %.3f ms (reference %s ms), delay %.3f ms\n", offsetMs, reference,
-                    r.run.NtpOffset()->delayUs / 1000.0);
+        EXPECT_NEAR(r.run.NtpOffset()->offsetUs / 1000.0, std::atof(reference), 5.0);
+        std::printf("offset %.3f ms, reference %s ms\n", r.run.NtpOffset()->offsetUs / 1000.0, reference);
     }
 }
 
