@@ -42,8 +42,9 @@ inline constexpr bool kFirstQuery = false;
 inline constexpr bool kRetry = true;
 
 // One query of the selected time server, by the Time Protocol or by SNTP,
-// then either a comparison with the system clock or a setting of it. Synchronous: while waiting it lets the
-// window's events run, which is also how the socket's events reach it.
+// then either a comparison with the system clock or a setting of it.
+// Synchronous: while waiting it lets the window's events run, which is also
+// how the socket's events reach it.
 class SyncRun : public SocketEvents {
 public:
     static constexpr double kTimeoutSeconds = 8.0;
@@ -51,7 +52,7 @@ public:
     // Public time services refuse a client that asks more often than this.
     static constexpr double kMinSecondsBetweenQueries = 4.0;
     static constexpr uint32_t kRetryPauseMilliseconds = 500;
-    // What SNTP clients owe an NTP server.
+    // The least that SNTP lets a client leave between two queries of one server.
     static constexpr double kMinSecondsBetweenNtpQueries = 15.0;
     // Windows' own time service refuses larger corrections on standalone
     // machines by default; beyond this an automatic run only reports.
