@@ -165,6 +165,9 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         Form_Resize(wp);
         return 0;
+    case WM_SHOWWINDOW:
+        Form_Visible(wp != FALSE);
+        break;
     case WM_CLOSE:
         Form_QueryUnload(false);
         return 0;
@@ -268,6 +271,17 @@ void FrmMain::Form_Deactivate() {
     if (focus && IsChild(hwnd_.get(), focus)) lastFocus_ = focus;
 }
 
+// Hidden, nothing shows the clock or the buttons' hover: the timers slow
+// down or stop, and the clock is right again the moment the window returns.
+void FrmMain::Form_Visible(bool shown) {
+    if (!timerTimeOn_) return;
+    SetTimer(hwnd_.get(), kTimerTime, shown ? AutoSync::kTimerMilliseconds : AutoSync::kHiddenTimerMilliseconds,
+             nullptr);
+    if (shown && autoSync_) autoSync_->ShowTime();
+    if (!shown)
+        for (Command& b : buttons_) b.StopPoll();
+}
+
 void FrmMain::Form_Resize(WPARAM sizeType) {
     if (sizeType == SIZE_MINIMIZED) ShowWindow(hwnd_.get(), SW_HIDE);
 }
@@ -347,4 +361,7 @@ void FrmMain::Show() {
     SetForegroundWindow(hwnd_.get());
 }
 
-void FrmMain::EnableTimerTime() { SetTimer(hwnd_.get(), kTimerTime, AutoSync::kTimerMilliseconds, nullptr); }
+void FrmMain::EnableTimerTime() {
+    timerTimeOn_ = true;
+    Form_Visible(IsWindowVisible(hwnd_.get()) != FALSE);
+}
