@@ -34,7 +34,11 @@ ClockResult Win32SystemClock::SetSystemTime(const SystemTime& utc) {
     return {false, error, SystemMessage(error)};
 }
 
-void Win32SystemClock::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+void Win32SystemClock::Sleep(uint32_t milliseconds) {
+    // MWMO_INPUTAVAILABLE: messages already queued but not yet removed wake
+    // it too, not only those that arrive during the wait.
+    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
 
 SystemTime Win32SystemClock::LocalNow() const {
     SYSTEMTIME s;
