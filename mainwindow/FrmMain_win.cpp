@@ -168,9 +168,13 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         Form_Resize(wp);
         return 0;
-    case WM_SHOWWINDOW:
-        Form_Visible(wp != FALSE);
+    case WM_WINDOWPOSCHANGED: {
+        // Not WM_SHOWWINDOW, which SW_SHOWNORMAL does not send. Default
+        // handling follows: it sends WM_SIZE.
+        const UINT flags = reinterpret_cast<const WINDOWPOS*>(lp)->flags;
+        if (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) Form_Visible((flags & SWP_SHOWWINDOW) != 0);
         break;
+    }
     case WM_CLOSE:
         Form_QueryUnload(false);
         return 0;
