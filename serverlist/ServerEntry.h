@@ -1,15 +1,17 @@
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <deque>
 #include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // One field of an entry: text that ends at a NUL, which no field holds. It
-// points into the table's copy of the list file, or at a literal for entries
-// made by hand. One pointer where a string takes four words keeps a table of
-// a million short lines smaller than half the file it came from.
+// points into the text that its table owns, or at a literal. One pointer
+// where a string takes four words keeps a table of a million short lines
+// smaller than half the file it came from.
 class ServerField {
 public:
     constexpr ServerField(const char* text = "") : text_(text) {}
@@ -31,12 +33,32 @@ struct ServerEntry {
     ServerField Description;
 };
 
-// Index i is item i of the server chooser. A table loaded from the list file
-// owns the file's bytes, which its entries point into; copies share them.
+// An entry given by its fields' text, for a table made by hand.
+struct ServerEntryText {
+    std::string_view Host, Address, Description;
+};
+
+// Index i is item i of the server chooser. The table owns the text that its
+// entries point into: the list file's bytes, or a copy of the fields given
+// by hand. Copies of a table share it.
 class ServerTable {
 public:
     ServerTable() = default;
-    ServerTable(std::initializer_list<ServerEntry> entries) : entries_(entries) {}
+    ServerTable(std::initializer_list<ServerEntryText> entries) {
+        size_t size = 0;
+        for (const ServerEntryText& e : entries) size += e.Host.size() + e.Address.size() + e.Description.size() + 3;
+        auto text = std::make_unique<char[]>(size);
+        char* next = text.get();
+        for (const ServerEntryText& e : entries) {
+            ServerEntry& entry = entries_.emplace_back();
+            for (auto [field, from] : {std::pair{&entry.Host, e.Host}, {&entry.Address, e.Address},
+                                       {&entry.Description, e.Description}}) {
+                *field = next;
+                next = std::copy(from.begin(), from.end(), next) + 1;  // the NUL that make_unique put there
+            }
+        }
+        text_ = std::move(text);
+    }
     explicit ServerTable(size_t count) : entries_(count) {}
     ServerTable(std::deque<ServerEntry> entries, std::shared_ptr<const char[]> text)
         : entries_(std::move(entries)), text_(std::move(text)) {}
