@@ -10,8 +10,8 @@
 
 // One field of an entry: text that ends at a NUL, which no field holds. It
 // points into the text that its table owns, or at a literal. One pointer
-// where a string takes four words keeps a table of a million short lines
-// smaller than half the file it came from.
+// where a string takes four words: the entries of a list whose lines are of
+// the usual length, some sixty bytes, take less than half its size again.
 class ServerField {
 public:
     constexpr ServerField(const char* text = "") : text_(text) {}

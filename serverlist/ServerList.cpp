@@ -64,10 +64,11 @@ private:
     void TakeLines(size_t size, size_t limit, bool takeTail) {
         const std::string_view bytes(text_.get(), size);
         try {
-            for (size_t cr; !outOfMemory_ && (cr = bytes.find(kCr, pos_)) < limit;) {
+            for (size_t cr; !outOfMemory_ && (cr = bytes.find(kCr, std::max(pos_, searched_))) < limit;) {
                 entries_.push_back(EntryFromLine(text_.get(), bytes.substr(pos_, cr - pos_)));
                 pos_ = cr + 1 < size && bytes[cr + 1] == kLf ? cr + 2 : cr + 1;
             }
+            searched_ = limit;
             if (takeTail && !outOfMemory_ && pos_ < size)
                 entries_.push_back(EntryFromLine(text_.get(), bytes.substr(pos_)));
         } catch (const std::bad_alloc&) {
@@ -78,7 +79,8 @@ private:
 
     std::unique_ptr<char[]> text_;
     std::deque<ServerEntry> entries_;
-    size_t pos_ = 0;  // where the next line starts
+    size_t pos_ = 0;       // where the next line starts
+    size_t searched_ = 0;  // no CR lies between pos_ and here: a long line is searched once
     bool outOfMemory_ = false;
 };
 
