@@ -21,10 +21,10 @@ std::string_view TrimSpaces(std::string_view s) {
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
-// The entry for a line of text, made in place: each field ends where a NUL
-// is written over the "|", the trimmed blank, the CR or the spare byte after
-// the text that follows it. None of those bytes belongs to a field, so the
-// table needs no second copy of the text.
+// The entry for a line of text, made in place: each field ends at a NUL
+// written over the byte after it, which is a "|", a trimmed blank, the line's
+// NUL or CR, or for a last line without an end the spare byte after the text.
+// None of those belongs to a field, so the table needs no second copy.
 ServerEntry EntryFromLine(char* text, std::string_view line) {
     line = StripNull(TrimSpaces(line));
     ServerEntry entry;
