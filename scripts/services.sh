@@ -71,10 +71,8 @@ start_display() {
 
 # start_wine PREFIX: a fresh prefix whose default desktop is a virtual one
 # with a taskbar, so every program shares it and tray icons have a place.
-# Without winemenubuilder, a Start-menu shortcut made by the installer stays
-# inside the prefix instead of reaching this machine's own menus.
 start_wine() {
-    export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="winebus.sys,wineusb.sys,mscoree,mshtml,winemenubuilder.exe=d"
+    export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="winebus.sys,wineusb.sys,mscoree,mshtml=d"
     rm -rf "$WINEPREFIX"
     # Wine's services inherit the first program's output; keep it away from
     # any pipe or they hold it open long after the program ended.
