@@ -21,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     REQUIRE(table.size() == (lines == 0 ? 1 : lines));
     REQUIRE(lines != 0 || table[0].Host == "previous");
     for (const ServerEntry& e : table) {
-        REQUIRE(e.Host.empty() || e.Host[0] != ' ');
-        for (const std::string* field : {&e.Host, &e.Address, &e.Description})
-            REQUIRE(field->find_first_of(std::string_view("\r\0|", 3)) == std::string::npos);
+        REQUIRE(e.Host.empty() || std::string_view(e.Host)[0] != ' ');
+        for (const std::string_view field : {e.Host, e.Address, e.Description})
+            REQUIRE(field.find_first_of(std::string_view("\r\0|", 3)) == std::string_view::npos);
     }
     return 0;
 }

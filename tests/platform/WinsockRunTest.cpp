@@ -16,23 +16,19 @@
 namespace {
 
 using RealRig = SyncRig<Win32Socket, Win32EventPump, Win32SystemClock>;
-bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 
 // Each server's last word, the error reported before it if any (with the
 // system's description after the number), and how long the run may take.
 // While a run waits the window keeps handling its messages, and no reply is
 // held whole: the flood sends 64 MiB.
 TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
-    const bool hostsFile = [] {
-        addrinfo* list = nullptr;
-        if (getaddrinfo(loopback::kBlackHoledFirst, "37", nullptr, &list) != 0) return false;
-        freeaddrinfo(list);
-        return true;
-    }();
-    const std::string ok = " Local time is OK", timeout = " Timeout awaiting for a response.",
-                      noResponse = " No response received from NTP server.",
+    addrinfo* list = nullptr;
+    const bool hostsFile = getaddrinfo(loopback::kBlackHoledFirst, "37", nullptr, &list) == 0;
+    if (hostsFile) freeaddrinfo(list);
+    const double attempt = hostsFile ? Win32Socket::kAttemptTimeoutMs / 1000.0 : 0;
+    const std::string ok = " Local time is OK", noResponse = " No response received from NTP server.",
+                      timeout = " Timeout awaiting for a response.",
                       badData = " Error in data received from NTP server, try again";
-    const double attempt = Win32Socket::kAttemptTimeoutMs / 1000.0;
     const auto ntp = ServerProtocol::Ntp;
     struct Case {
         std::string host, error, last;
@@ -41,17 +37,11 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
     } cases[] = {
         {loopback::kTimeService, "", ok},
         {loopback::kIpv6Time, "", ok},
-        {"localhost", "", ok},
         // The first address never answers: the next one gets its time.
-        {hostsFile ? loopback::kBlackHoledFirst : "localhost", "", ok, hostsFile ? attempt : 0, 4},
+        {hostsFile ? loopback::kBlackHoledFirst : "localhost", "", ok, attempt, 4},
         {loopback::kNobody, "An error occurred: 10061:", noResponse},
         {"no-such-host.invalid", "An error occurred: 11001:", noResponse},
-        {loopback::kBlackHole, "", timeout, 8, 9.5},  // alone, it keeps the run's own time-out
-        {loopback::kSilent, "", timeout, 8, 9.5},
-        {loopback::kHold, "", timeout, 8, 9.5},
-        {loopback::kDrip, "", ok},
-        {loopback::kSpaced, "", ok},
-        {loopback::kFive, "", badData},
+        {loopback::kBlackHole, "", timeout, 8, 9.5},  // alone: the run's own time-out
         {loopback::kFlood, "", badData, 0, 9.5},
         {loopback::kNtpShort, "", badData, 0, 2, ntp},
         {loopback::kNtpMode, "", badData, 0, 2, ntp},
@@ -74,11 +64,10 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
         RealRig r({{c.host, "", "test", c.protocol}});
         const double took = r.Check();
         GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
-        EXPECT_EQ(r.lblInfo.history.front(), " Getting Time from " + c.host + " ...");
         EXPECT_EQ(r.lblInfo.Text(), c.last);
         if (!c.error.empty()) {
             ASSERT_EQ(r.lblInfo.history.size(), 3u);
-            EXPECT_TRUE(StartsWith(r.lblInfo.history[1], c.error) && r.lblInfo.history[1].size() > c.error.size())
+            EXPECT_TRUE(r.lblInfo.history[1].rfind(c.error, 0) == 0 && r.lblInfo.history[1].size() > c.error.size())
                 << r.lblInfo.history[1];
         }
         EXPECT_GE(took, c.minSeconds);
@@ -88,17 +77,6 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
         EXPECT_LT(after.PeakWorkingSetSize - before.PeakWorkingSetSize, 8u << 20);
     }
     DestroyWindow(w);
-}
-
-TEST(WinsockRun, WineRefusesToJumpTheClock) {
-    RealRig r({{loopback::kTimeService, "", "test"}});
-    r.offsetMinutes = 30;
-    r.Synchronize();
-    // Wine's wording of 1314 differs from Windows'; the number is what matters.
-    const std::string expected = " Cannot set the system clock! (An error occurred) 1314:";
-    EXPECT_TRUE(StartsWith(r.lblInfo.Text(), expected) && r.lblInfo.Text().size() > expected.size())
-        << r.lblInfo.Text();
-    EXPECT_TRUE(r.run.LastSyncTimer());
 }
 
 // chronyd -Q measured the reference offset (scripts/services.sh). Wine takes

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 #include "fakes/FakeControls.h"
 #include "serverlist/ServerChooser.h"
 #include "serverlist/ServerList.h"
@@ -44,6 +49,21 @@ TEST(ServerList, ReadThatFailedKeepsOnlyTheLinesItFinished) {
     EXPECT_EQ(Fields(t), (Entries{{"old", "", ""}}));
     ParseServerList("a\r\nb|par", false, t);
     EXPECT_EQ(Fields(t), (Entries{{"a", "", ""}}));
+}
+
+TEST(ServerList, LineEndSplitBetweenReadsEndsOneLine) {
+    // 60000 lines of 5 bytes: 256 KiB, and every power of two below it,
+    // falls between a CR and its LF.
+    char pattern[] = "/tmp/veltrano-list-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string bytes;
+    for (int i = 0; i < 60000; ++i) bytes += "abc\r\n";
+    std::ofstream(pattern + "/ntp_servers.txt"s, std::ios::binary) << bytes;
+    ServerTable t;
+    LoadServerList(pattern + "/"s, t);
+    EXPECT_EQ(t.size(), 60000u);
+    EXPECT_TRUE(std::all_of(t.begin(), t.end(), [](const ServerEntry& e) { return e.Host == "abc"; }));
+    std::filesystem::remove_all(pattern);
 }
 
 TEST(ServerChooser, ItemIShowsEntryIAndNothingIsSelected) {
