@@ -54,7 +54,7 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
     // Every ending passes through Finish, error path included.
     const std::optional<Choice> choice = ChooseServer();
     if (!choice) return Finish();
-    if (choice->entry.Protocol == ServerProtocol::Ntp) {
+    if (choice->protocol == ServerProtocol::Ntp) {
         RunNtp(*choice, checkOnly, by);
         return Finish();
     }
@@ -171,7 +171,7 @@ std::optional<SyncRun::Choice> SyncRun::ChooseServer() {
     // An entry without a host name is reached at its address: an empty name
     // would mean this computer.
     const bool useAddress = !entry.Address.empty() && (controls_.chkUseIP.Value() == 1 || entry.Host.empty());
-    return Choice{useAddress ? entry.Address : entry.Host, entry};
+    return Choice{useAddress ? entry.Address : entry.Host, entry, shared_.serverTable.Protocol(index)};
 }
 
 std::optional<double> SyncRun::StartQuery(const std::string& server, SocketProtocol protocol, uint16_t port) {

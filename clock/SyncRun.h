@@ -84,6 +84,7 @@ private:
     struct Choice {
         std::string server;  // the name or address asked
         ServerEntry entry;
+        ServerProtocol protocol = ServerProtocol::Time;
     };
     // One SNTP exchange: what was sent, when, and the first datagram back.
     struct NtpExchange {

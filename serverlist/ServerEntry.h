@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 // One field of an entry: text that ends at a NUL, which no field holds. It
 // points into the text that its table owns, or at a literal. One pointer
@@ -35,7 +36,6 @@ struct ServerEntry {
     ServerField Host;
     ServerField Address;
     ServerField Description;
-    ServerProtocol Protocol = ServerProtocol::Time;
 };
 
 // An entry given by its fields' text, for a table made by hand.
@@ -57,7 +57,7 @@ public:
         char* next = text.get();
         for (const ServerEntryText& e : entries) {
             ServerEntry& entry = entries_.emplace_back();
-            entry.Protocol = e.Protocol;
+            if (e.Protocol == ServerProtocol::Ntp) ntp_.resize(entries_.size()), ntp_.back() = true;
             for (auto [field, from] : {std::pair{&entry.Host, e.Host}, {&entry.Address, e.Address},
                                        {&entry.Description, e.Description}}) {
                 *field = next;
@@ -67,8 +67,8 @@ public:
         text_ = std::move(text);
     }
     explicit ServerTable(size_t count) : entries_(count) {}
-    ServerTable(std::deque<ServerEntry> entries, std::shared_ptr<const char[]> text)
-        : entries_(std::move(entries)), text_(std::move(text)) {}
+    ServerTable(std::deque<ServerEntry> entries, std::shared_ptr<const char[]> text, std::vector<bool> ntp)
+        : entries_(std::move(entries)), text_(std::move(text)), ntp_(std::move(ntp)) {}
 
     size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
@@ -76,10 +76,17 @@ public:
     const ServerEntry& operator[](size_t i) const { return entries_[i]; }
     auto begin() const { return entries_.begin(); }
     auto end() const { return entries_.end(); }
+    ServerProtocol Protocol(size_t i) const {
+        return i < ntp_.size() && ntp_[i] ? ServerProtocol::Ntp : ServerProtocol::Time;
+    }
 
 private:
     // Blocks rather than one array: a table that grows as the file is read
     // never moves its entries, nor holds them twice while it grows.
     std::deque<ServerEntry> entries_;
     std::shared_ptr<const char[]> text_;
+    // Entry i is an NTP server when bit i is set, bits past the end are clear.
+    // Beside the entries rather than in them: an entry stays three pointers,
+    // which a list of a million lines feels.
+    std::vector<bool> ntp_;
 };

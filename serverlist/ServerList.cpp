@@ -31,7 +31,7 @@ ServerProtocol ProtocolOf(std::string_view field) {
 // written over the byte after it, which is a "|", a trimmed blank, the line's
 // NUL or CR, or for a last line without an end the spare byte after the text.
 // None of those belongs to a field, so the table needs no second copy.
-ServerEntry EntryFromLine(char* text, std::string_view line) {
+ServerEntry EntryFromLine(char* text, std::string_view line, ServerProtocol& protocol) {
     line = StripNull(TrimSpaces(line));
     ServerEntry entry;
     for (ServerField* field : {&entry.Host, &entry.Address, &entry.Description}) {
@@ -43,7 +43,7 @@ ServerEntry EntryFromLine(char* text, std::string_view line) {
         line.remove_prefix(std::min(bar + 1, line.size()));
     }
     // What follows the third "|", up to a fourth; only read, so it needs no NUL.
-    entry.Protocol = ProtocolOf(line.substr(0, line.find('|')));
+    protocol = ProtocolOf(line.substr(0, line.find('|')));
     return entry;
 }
 
@@ -63,7 +63,7 @@ public:
     void Finish(size_t size, bool complete, ServerTable& table) {
         TakeLines(size, size, complete);
         if (entries_.empty()) return;
-        table = ServerTable(std::move(entries_), std::move(text_));
+        table = ServerTable(std::move(entries_), std::move(text_), std::move(ntp_));
     }
 
 private:
@@ -73,20 +73,27 @@ private:
         const std::string_view bytes(text_.get(), size);
         try {
             for (size_t cr; !outOfMemory_ && (cr = bytes.find(kCr, std::max(pos_, searched_))) < limit;) {
-                entries_.push_back(EntryFromLine(text_.get(), bytes.substr(pos_, cr - pos_)));
+                Add(bytes.substr(pos_, cr - pos_));
                 pos_ = cr + 1 < size && bytes[cr + 1] == kLf ? cr + 2 : cr + 1;
             }
             searched_ = limit;
             if (takeTail && !outOfMemory_ && pos_ < size)
-                entries_.push_back(EntryFromLine(text_.get(), bytes.substr(pos_)));
+                Add(bytes.substr(pos_));
         } catch (const std::bad_alloc&) {
             // The lines that made it stay, as after a failed read.
             outOfMemory_ = true;
         }
     }
 
+    void Add(std::string_view line) {
+        ServerProtocol protocol;
+        entries_.push_back(EntryFromLine(text_.get(), line, protocol));
+        if (protocol == ServerProtocol::Ntp) ntp_.resize(entries_.size()), ntp_.back() = true;
+    }
+
     std::unique_ptr<char[]> text_;
     std::deque<ServerEntry> entries_;
+    std::vector<bool> ntp_;  // as in ServerTable
     size_t pos_ = 0;       // where the next line starts
     size_t searched_ = 0;  // no CR lies between pos_ and here: a long line is searched once
     bool outOfMemory_ = false;

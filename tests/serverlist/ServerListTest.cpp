@@ -18,7 +18,7 @@ Entries Fields(const ServerTable& t) {
     Entries out;
     for (const auto& e : t) out.push_back({e.Host, e.Address, e.Description});
     for (size_t i = 0; i < t.size(); ++i)
-        if (t[i].Protocol == ServerProtocol::Ntp) out[i].push_back("ntp");
+        if (t.Protocol(i) == ServerProtocol::Ntp) out[i].push_back("ntp");
     return out;
 }
 
