@@ -28,9 +28,8 @@ NtpTimestamp Originate(const std::string& request) {
     return t;
 }
 
-// An NTP server 1.5 s ahead of the fake clock's 2020-08-15 05:40:23.000: its
-// reply says 05:40:24.500 and comes 10 ms after the request, so the offset is
-// 1.5 s less half of that, 1495 ms.
+// A server 1.5 s ahead of the fake clock's 2020-08-15 05:40:23.000 answers in
+// 10 ms: the offset is 1.5 s less half of that, 1495 ms.
 struct NtpRig : SyncRig<FakeSocket, FakePump, FakeClock> {
     NtpRig() : SyncRig({{"time.example", "127.0.0.2", "", ServerProtocol::Ntp}}, {2020, 1, 0, 1, 0, 0, 0, 0}) {
         clock.utc = {2020, 8, 0, 15, 5, 40, 23, 0};
@@ -66,7 +65,6 @@ TEST(Sntp, OnlyAnEchoingSynchronisedServerReplyPassesAndOnlyAnEchoingKissStops) 
         EXPECT_EQ(r.outcome, outcome) << &datagram - &cases[0].first;
         EXPECT_EQ(r.kissCode.empty(), outcome != O::KissOfDeath);
     }
-    EXPECT_EQ(CheckSntpReply(Reply(), kSent).transmit, 0xE2E1F3C780000000u);
 }
 
 TEST(Sntp, OffsetAndDelayAcrossThe2036Wrap) {
@@ -96,7 +94,6 @@ TEST(SyncTime, NtpOffsetIsExactToTheMillisecondAndEachServerWaitsItsTurn) {
     EXPECT_EQ(r.lblInfo.Text(), " Local time inaccurate - difference is 2 seconds!");
     r.pump.hook = nullptr, r.clock.utc.wHour = 5, r.offsetMinutes = -60;
     EXPECT_GT(r.Synchronize(), 14.98);  // the first request went 10 ms before the end of its run
-    EXPECT_EQ(r.socket.sent.size(), 2u);
     EXPECT_EQ(r.lblInfo.history[2], " Waiting 15 s before asking time.example again ...");
     EXPECT_EQ(r.clock.setCalls, (std::vector<SystemTime>{{2020, 8, 0, 15, 6, 40, 24, 495}}));
 }
@@ -111,7 +108,6 @@ TEST(SyncTime, KissOfDeathStopsEveryLaterQueryOfThatServer) {
                                                             " time.example asked not to be queried any more (RATE)",
                                                             " 127.0.0.2 asked not to be queried any more (RATE)"}));
     EXPECT_EQ(r.socket.sent.size(), 1u);
-    EXPECT_TRUE(r.clock.setCalls.empty());
 }
 
 }  // namespace

@@ -42,7 +42,6 @@ public:
 
     void DeliverOne() {
         if (!events_) return;
-        // A UDP socket is tied to its address at once.
         if (protocol == SocketProtocol::Udp && state_ == SocketState::Connecting)
             return state_ = SocketState::Connected, events_->Winsock1_Connect();
         if (script_.empty()) return;

@@ -90,7 +90,6 @@ TEST(WinsockRun, NtpAgreesWithTheReferenceClientAndSetsTheClock) {
         EXPECT_EQ(r.lblInfo.Text().rfind(checkOnly ? " Local time is OK" : " Time updated succesfully!", 0), 0u);
         ASSERT_TRUE(r.run.NtpOffset());
         EXPECT_NEAR(r.run.NtpOffset()->offsetUs / 1000.0, std::atof(reference), 5.0);
-        std::printf("offset %.3f ms, reference %s ms\n", r.run.NtpOffset()->offsetUs / 1000.0, reference);
     }
 }
 

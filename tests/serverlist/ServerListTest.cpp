@@ -28,8 +28,7 @@ TEST(ServerList, EachRuleOfTheFileFormat) {
         {"a\r\r\nb\r\n\r\n", {{"a", "", ""}, {"", "", ""}, {"b", "", ""}, {"", "", ""}}},  // ...two of them add one
         {"a|1\nb|2\nc|3\nd", {{"a", "1\nb", "2\nc"}}},      // a lone LF is an ordinary character
         {"w|x|y|z\r\na|", {{"w", "x", "y"}, {"a", "", ""}}},
-        {"a|b|c|nTp\r\nd|||NTP|x\r\ne|||ntpx\r\nf|ntp",
-         {{"a", "b", "c", "ntp"}, {"d", "", "", "ntp"}, {"e", "", ""}, {"f", "ntp", ""}}},
+        {"a|b|c|nTp\r\nd|||NTP|x\r\ne|||ntpx", {{"a", "b", "c", "ntp"}, {"d", "", "", "ntp"}, {"e", "", ""}}},
         // Blanks are spaces only, trimmed from the whole line only; a line of them is an empty entry.
         {"  a | b | c  \r\n\ta|b\t\r\n    ", {{"a ", " b ", " c"}, {"\ta", "b\t", ""}, {"", "", ""}}},
         // Trimmed before the NUL cut: the blank before the NUL stays, and
