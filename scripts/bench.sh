@@ -70,7 +70,11 @@ awk -v t="$load_s" 'BEGIN { printf "   1000000 lines: %.4f s, %.0f ns a line\n",
 
 echo
 bash scripts/build.sh windows >/dev/null
-echo "== Veltrano.exe: $(stat -c %s build/windows/bin/Veltrano.exe) bytes, stripped"
+# BENCH_EXE and BENCH_TIME_QUERY may name an earlier build's Veltrano.exe and
+# time_query.exe, to print its figures beside these.
+exe=${BENCH_EXE:-build/windows/bin/Veltrano.exe}
+time_query=${BENCH_TIME_QUERY:-build/windows/bench/time_query.exe}
+echo "== Veltrano.exe: $(stat -c %s "$exe") bytes"
 echo
 echo "== one check against the loopback time service (127.0.0.2), 20 runs"
 root=$PWD
@@ -82,7 +86,7 @@ flock 9
 start_time_service 127.0.0.2
 start_display
 start_wine "$root/build/wineprefix-bench"
-veltrano=$(wine "$root/build/windows/bench/time_query.exe" 127.0.0.2 20 </dev/null 2>/dev/null |
+veltrano=$(wine "$time_query" 127.0.0.2 20 </dev/null 2>/dev/null |
     tr -d '\r' | sed -n 's/^runs .* median_ms //p')
 rdate_us=()
 for _ in $(seq 1 20); do
@@ -98,9 +102,6 @@ awk -v v="$veltrano" -v r="$rdate_median" 'BEGIN {
     printf "ratio Veltrano / rdate: %.2f\n", v / (r / 1000)
 }'
 
-# The program measured below; BENCH_EXE may name another build of it, to
-# print an earlier version's figures beside these.
-exe=${BENCH_EXE:-$root/build/windows/bin/Veltrano.exe}
 program="$work/program"
 mkdir -p "$program"
 cp "$exe" "$program/Veltrano.exe"
