@@ -34,6 +34,8 @@ public:
     void SetEnabled(bool enabled) override;
     // The container calls this on each button whenever its window becomes active.
     void Initialize() { logic_.Initialize(); }
+    // While its window is hidden nothing can hover: the next Initialize resumes.
+    void StopPoll() { KillTimer(hwnd_.get(), kTmrMouse); }
 
     const CommandLogic& Logic() const { return logic_; }
 

@@ -21,9 +21,11 @@ AutoSync::AutoSync(AutoSyncControls controls, SyncRun& run, const SystemClock& c
     : controls_(controls), run_(run), clock_(clock) {}
 
 void AutoSync::TimerTime_Timer() {
-    controls_.lblTime.SetText(clock_.RegionalTimeText());
+    ShowTime();
     CheckAutoSync();
 }
+
+void AutoSync::ShowTime() { controls_.lblTime.SetText(clock_.RegionalTimeText()); }
 
 void AutoSync::CheckAutoSync() {
     if (controls_.chkAuto.Value() == 0) return;

@@ -13,10 +13,13 @@ struct AutoSyncControls {
 };
 
 // The clock display and the automatic synchronisation, both driven by the
-// main window's 50 ms timer.
+// main window's timer: every 50 ms while the clock shows, once a second while
+// the window is hidden, which still starts an automatic run on time to the
+// second and lets a laptop's processor sleep.
 class AutoSync {
 public:
     static constexpr uint32_t kTimerMilliseconds = 50;
+    static constexpr uint32_t kHiddenTimerMilliseconds = 1000;
     // Used when the interval text gives less than one minute.
     static constexpr int32_t kFallbackMinutes = 15;
     // After an automatic run that did not set the clock. Far below any
@@ -26,6 +29,7 @@ public:
     AutoSync(AutoSyncControls controls, SyncRun& run, const SystemClock& clock);
 
     void TimerTime_Timer();
+    void ShowTime();
     void CheckAutoSync();
     // An automatic run right now. Start-up's run when chkAuto is checked goes
     // through here, so that its failure too defers the next attempt.

@@ -1,5 +1,7 @@
 #include "clock/SyncRun.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -9,14 +11,30 @@ namespace {
 constexpr int32_t kOverflowNumber = 6;
 const char* const kOverflowDescription = "Overflow";
 const char* const kCannotGetTime = " Cannot get time from server! (An error occurred) ";
+const char* const kNoResponse = " No response received from NTP server.";
+const char* const kErrorInData = " Error in data received from NTP server, try again";
+const char* const kLocalTimeOk = " Local time is OK";
 
 std::string ErrorText(const char* prefix, int64_t number, const std::string& description) {
     return prefix + std::to_string(number) + ":" + description;
 }
 
+std::string KissText(const std::string& server, const std::string& code) {
+    return " " + server + " asked not to be queried any more (" + code + ")";
+}
+
+std::string DifferenceText(int64_t seconds) {
+    return " Local time inaccurate - difference is " + std::to_string(seconds) + " seconds!";
+}
+
+// The names an NTP server goes by in the run's memory; empty ones are skipped.
+std::array<std::string, 2> NtpKeys(const ServerEntry& entry) {
+    return {std::string(entry.Host), std::string(entry.Address)};
+}
+
 }  // namespace
 
-SyncRun::SyncRun(SyncControls controls, SyncShared shared, TcpClient& winsock1, SystemClock& clock,
+SyncRun::SyncRun(SyncControls controls, SyncShared shared, ClientSocket& winsock1, SystemClock& clock,
                  EventPump& events)
     : controls_(controls), shared_(shared), winsock1_(winsock1), clock_(clock), events_(events) {}
 
@@ -34,9 +52,13 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
     controls_.cmdSynchronize.SetEnabled(false);
 
     // Every ending passes through Finish, error path included.
-    const std::optional<std::string> server = ChooseServer();
-    if (!server) return Finish();
-    const std::optional<double> queryStarted = StartQuery(*server);
+    const std::optional<Choice> choice = ChooseServer();
+    if (!choice) return Finish();
+    if (choice->protocol == ServerProtocol::Ntp) {
+        RunNtp(*choice, checkOnly, by);
+        return Finish();
+    }
+    const std::optional<double> queryStarted = StartQuery(choice->server, SocketProtocol::Tcp, kTimePort);
     if (!queryStarted || !AwaitReply()) return Finish();
     const std::optional<SystemTime> serverTime = ServerTimeFromReply();
     if (!serverTime) return Finish();
@@ -51,6 +73,82 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
     Finish();
 }
 
+// One exchange decides: its offset is exact to the millisecond, so there is
+// no further check.
+void SyncRun::RunNtp(const Choice& choice, bool checkOnly, RunBy by) {
+    if (!AwaitNtpTurn(choice)) return;
+    const bool answered = StartQuery(choice.server, SocketProtocol::Udp, kNtpPort) && AwaitReply();
+    if (exchange_.sent) {
+        const double now = clock_.MonotonicSeconds();
+        std::erase_if(lastNtpQuery_, [now](const auto& q) { return q.second + kMinSecondsBetweenNtpQueries < now; });
+        for (const std::string& key : NtpKeys(choice.entry))
+            if (!key.empty()) lastNtpQuery_[key] = exchange_.sentAtMonotonic;
+    }
+    if (!answered) return;
+    const std::optional<int64_t> offsetMs = NtpOffsetFromReply(choice);
+    if (!offsetMs) return;
+    const SystemTime systemTime = clock_.GetSystemTime();
+    SystemTime serverTime = systemTime;
+    AddMilliseconds(serverTime, *offsetMs);
+    ApplyOffset(serverTime, shared_.offsetMinutes);
+    serverTime_ = serverTime;
+    if (!checkOnly) return SetClock(serverTime, systemTime, by);
+    // Whole seconds, rounded up: any difference beyond one second shows as at least two.
+    const int64_t differenceMs = std::llabs(*offsetMs - int64_t{shared_.offsetMinutes} * 60'000);
+    controls_.lblInfo.SetText(differenceMs <= 1000 ? kLocalTimeOk : DifferenceText((differenceMs + 999) / 1000));
+}
+
+// A server that sent a kiss-o'-death is never asked again; any other waits
+// for its turn, with the window alive and the wait on the status line.
+bool SyncRun::AwaitNtpTurn(const Choice& choice) {
+    double turn = 0;
+    for (const std::string& key : NtpKeys(choice.entry)) {
+        if (key.empty()) continue;
+        if (const auto kiss = kissCodes_.find(key); kiss != kissCodes_.end()) {
+            controls_.lblInfo.SetText(KissText(choice.server, kiss->second));
+            return false;
+        }
+        if (const auto last = lastNtpQuery_.find(key); last != lastNtpQuery_.end())
+            turn = std::max(turn, last->second + kMinSecondsBetweenNtpQueries);
+    }
+    for (int64_t shown = -1; clock_.MonotonicSeconds() < turn;) {
+        if (shared_.windowsClosing) return false;
+        const auto left = static_cast<int64_t>(std::ceil(turn - clock_.MonotonicSeconds()));
+        if (left != shown) {
+            controls_.lblInfo.SetText(" Waiting " + std::to_string(left) + " s before asking " + choice.server +
+                                      " again ...");
+        }
+        shown = left;
+        clock_.Sleep(kPollMilliseconds);
+        events_.PumpPendingEvents();
+    }
+    return true;
+}
+
+std::optional<int64_t> SyncRun::NtpOffsetFromReply(const Choice& choice) {
+    if (!exchange_.reply) {
+        controls_.lblInfo.SetText(kNoResponse);
+        return std::nullopt;
+    }
+    const SntpReply reply = CheckSntpReply(*exchange_.reply, exchange_.transmit);
+    if (reply.outcome == SntpReply::Outcome::KissOfDeath) {
+        for (const std::string& key : NtpKeys(choice.entry))
+            if (!key.empty()) kissCodes_[key] = reply.kissCode;
+        controls_.lblInfo.SetText(KissText(choice.server, reply.kissCode));
+        return std::nullopt;
+    }
+    if (reply.outcome != SntpReply::Outcome::Valid) {
+        controls_.lblInfo.SetText(kErrorInData);
+        return std::nullopt;
+    }
+    // The receive time follows from the send time on the monotonic clock, so
+    // a change of the system clock during the wait cannot spoil the offset.
+    const int64_t t1 = MicrosecondsSince1900(exchange_.sentAt);
+    const int64_t t4 = t1 + std::llround((exchange_.replyAtMonotonic - exchange_.sentAtMonotonic) * 1e6);
+    ntpOffset_ = OffsetAndDelay(t1, NtpToMicroseconds(reply.receive), NtpToMicroseconds(reply.transmit), t4);
+    return std::llround(static_cast<double>(ntpOffset_->offsetUs) / 1000);
+}
+
 // A connection left open would keep a server's reply coming into the next run.
 void SyncRun::Finish() {
     if (winsock1_.State() != SocketState::Closed) winsock1_.Close();
@@ -58,7 +156,7 @@ void SyncRun::Finish() {
     controls_.cmdSynchronize.SetEnabled(true);
 }
 
-std::optional<std::string> SyncRun::ChooseServer() {
+std::optional<SyncRun::Choice> SyncRun::ChooseServer() {
     const int16_t index = controls_.cmbServer.ListIndex();
     if (index < 0) {
         controls_.lblInfo.SetText(" No server selected");
@@ -73,16 +171,19 @@ std::optional<std::string> SyncRun::ChooseServer() {
     // An entry without a host name is reached at its address: an empty name
     // would mean this computer.
     const bool useAddress = !entry.Address.empty() && (controls_.chkUseIP.Value() == 1 || entry.Host.empty());
-    return useAddress ? entry.Address : entry.Host;
+    return Choice{useAddress ? entry.Address : entry.Host, entry, shared_.serverTable.Protocol(index)};
 }
 
-std::optional<double> SyncRun::StartQuery(const std::string& server) {
+std::optional<double> SyncRun::StartQuery(const std::string& server, SocketProtocol protocol, uint16_t port) {
     controls_.lblInfo.SetText(" Getting Time from " + server + " ...");
     events_.PumpPendingEvents();
     replyData_.Clear();
+    exchange_ = {};
+    ntp_ = protocol == SocketProtocol::Udp;
     if (winsock1_.State() != SocketState::Closed) winsock1_.Close();
+    winsock1_.SetProtocol(protocol);
     winsock1_.SetRemoteHost(server);
-    winsock1_.SetRemotePort(kTimePort);
+    winsock1_.SetRemotePort(port);
     const double queryStarted = clock_.MonotonicSeconds();
     if (auto failed = winsock1_.Connect()) {
         controls_.lblInfo.SetText(ErrorText(kCannotGetTime, failed->number, failed->description));
@@ -91,7 +192,8 @@ std::optional<double> SyncRun::StartQuery(const std::string& server) {
     return queryStarted;
 }
 
-// The server closes the connection once it has sent its four bytes.
+// The server closes the connection once it has sent its four bytes; an NTP
+// exchange closes the socket on the first datagram.
 bool SyncRun::AwaitReply() {
     // Measured on the monotonic clock so that midnight or a clock change
     // during the wait cannot end it early.
@@ -113,10 +215,10 @@ bool SyncRun::AwaitReply() {
 std::optional<SystemTime> SyncRun::ServerTimeFromReply() {
     switch (replyData_.Check()) {
     case ReplyBuffer::Outcome::NoResponse:
-        controls_.lblInfo.SetText(" No response received from NTP server.");
+        controls_.lblInfo.SetText(kNoResponse);
         return std::nullopt;
     case ReplyBuffer::Outcome::ErrorInData:
-        controls_.lblInfo.SetText(" Error in data received from NTP server, try again");
+        controls_.lblInfo.SetText(kErrorInData);
         return std::nullopt;
     case ReplyBuffer::Outcome::Complete:
         break;
@@ -137,9 +239,9 @@ std::optional<SystemTime> SyncRun::ServerTimeFromReply() {
 bool SyncRun::ReportCheck(const SystemTime& serverTime, const SystemTime& systemTime, bool isRetry) {
     const int64_t d = std::llabs(SecondsBetween(systemTime, serverTime));
     if (d <= 1) {
-        controls_.lblInfo.SetText(" Local time is OK");
+        controls_.lblInfo.SetText(kLocalTimeOk);
     } else if (isRetry) {
-        controls_.lblInfo.SetText(" Local time inaccurate - difference is " + std::to_string(d) + " seconds!");
+        controls_.lblInfo.SetText(DifferenceText(d));
     } else {
         return false;
     }
@@ -188,7 +290,29 @@ void SyncRun::PauseBeforeFurtherCheck(double queryStarted) {
     }
 }
 
+// The request goes as soon as the socket is tied to the server's address,
+// and the clock is read as it goes.
+void SyncRun::Winsock1_Connect() {
+    if (!ntp_ || exchange_.sent) return;
+    exchange_.sent = true;
+    exchange_.transmit = RandomNtpTimestamp();
+    exchange_.sentAt = clock_.GetSystemTime();
+    exchange_.sentAtMonotonic = clock_.MonotonicSeconds();
+    if (auto failed = winsock1_.SendData(SntpRequest(exchange_.transmit)))
+        Winsock1_Error(failed->number, failed->description);
+}
+
 void SyncRun::Winsock1_DataArrival(int32_t) {
+    if (ntp_) {
+        // The first datagram decides, and the socket closes on it: a flood
+        // costs one read.
+        std::string datagram = winsock1_.GetData();
+        if (datagram.empty() || exchange_.reply) return;
+        exchange_.reply = std::move(datagram);
+        exchange_.replyAtMonotonic = clock_.MonotonicSeconds();
+        winsock1_.Close();
+        return;
+    }
     replyData_.Append(winsock1_.GetData());
     replyArrivedAt_ = clock_.MonotonicSeconds();
 }

@@ -1,8 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
+#include "clock/Sntp.h"
 #include "clock/TimeProtocol.h"
 #include "platform/Controls.h"
 #include "platform/EventPump.h"
@@ -39,9 +41,10 @@ inline constexpr bool kSetClock = false;
 inline constexpr bool kFirstQuery = false;
 inline constexpr bool kRetry = true;
 
-// One query of the selected time server, then either a comparison with the
-// system clock or a setting of it. Synchronous: while waiting it lets the
-// window's events run, which is also how the socket's events reach it.
+// One query of the selected time server, by the Time Protocol or by SNTP,
+// then either a comparison with the system clock or a setting of it.
+// Synchronous: while waiting it lets the window's events run, which is also
+// how the socket's events reach it.
 class SyncRun : public SocketEvents {
 public:
     static constexpr double kTimeoutSeconds = 8.0;
@@ -49,12 +52,14 @@ public:
     // Public time services refuse a client that asks more often than this.
     static constexpr double kMinSecondsBetweenQueries = 4.0;
     static constexpr uint32_t kRetryPauseMilliseconds = 500;
+    // The least that SNTP lets a client leave between two queries of one server.
+    static constexpr double kMinSecondsBetweenNtpQueries = 15.0;
     // Windows' own time service refuses larger corrections on standalone
     // machines by default; beyond this an automatic run only reports.
     static constexpr int64_t kMaxAutomaticCorrectionSeconds = 15 * 3600;
     static constexpr int64_t kBuildDateGraceSeconds = 24 * 3600;
 
-    SyncRun(SyncControls controls, SyncShared shared, TcpClient& winsock1, SystemClock& clock,
+    SyncRun(SyncControls controls, SyncShared shared, ClientSocket& winsock1, SystemClock& clock,
             EventPump& events);
 
     // Does nothing while another run is in progress.
@@ -67,29 +72,52 @@ public:
     const ReplyBuffer& ReplyData() const { return replyData_; }
     // The server's time of the last reply that decoded, offset applied.
     std::optional<SystemTime> ServerTime() const { return serverTime_; }
+    // What the last NTP reply that passed its checks measured.
+    std::optional<ClockOffset> NtpOffset() const { return ntpOffset_; }
 
+    void Winsock1_Connect() override;
     void Winsock1_DataArrival(int32_t bytesTotal) override;
     void Winsock1_Close() override;
     void Winsock1_Error(int32_t number, const std::string& description) override;
 
 private:
+    struct Choice {
+        std::string server;  // the name or address asked
+        ServerEntry entry;
+        ServerProtocol protocol = ServerProtocol::Time;
+    };
+    // One SNTP exchange: what was sent, when, and the first datagram back.
+    struct NtpExchange {
+        NtpTimestamp transmit = 0;
+        SystemTime sentAt;
+        double sentAtMonotonic = 0;
+        bool sent = false;
+        std::optional<std::string> reply;
+        double replyAtMonotonic = 0;
+    };
+
     void Run(bool checkOnly, bool isRetry, RunBy by);
+    void RunNtp(const Choice& choice, bool checkOnly, RunBy by);
     // Each step below reports on lblInfo why a run ends there.
-    std::optional<std::string> ChooseServer();
+    std::optional<Choice> ChooseServer();
     // Connects; the monotonic seconds at which the query started.
-    std::optional<double> StartQuery(const std::string& server);
+    std::optional<double> StartQuery(const std::string& server, SocketProtocol protocol, uint16_t port);
     bool AwaitReply();
     // The server's time now, offset applied.
     std::optional<SystemTime> ServerTimeFromReply();
     // False when the difference is to be checked once more before it is reported.
     bool ReportCheck(const SystemTime& serverTime, const SystemTime& systemTime, bool isRetry);
+    // False when the server told us to stop, or the wait for its turn was cut short.
+    bool AwaitNtpTurn(const Choice& choice);
+    // What to add to the system clock, in milliseconds.
+    std::optional<int64_t> NtpOffsetFromReply(const Choice& choice);
     void PauseBeforeFurtherCheck(double queryStarted);
     void SetClock(const SystemTime& serverTime, const SystemTime& systemTime, RunBy by);
     void Finish();
 
     SyncControls controls_;
     SyncShared shared_;
-    TcpClient& winsock1_;
+    ClientSocket& winsock1_;
     SystemClock& clock_;
     EventPump& events_;
     ReplyBuffer replyData_;
@@ -97,4 +125,10 @@ private:
     std::optional<double> lastSyncTimer_;
     std::optional<SystemTime> serverTime_;
     bool inProgress_ = false;
+    bool ntp_ = false;  // the run in progress speaks SNTP
+    NtpExchange exchange_;
+    std::optional<ClockOffset> ntpOffset_;
+    // By host name and by address, so that ticking "use IP" does not get round them.
+    std::map<std::string, std::string> kissCodes_;  // for the rest of the program's life
+    std::map<std::string, double> lastNtpQuery_;    // monotonic seconds, the last 15 s only
 };

@@ -153,7 +153,10 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         OnCommand(LOWORD(wp), HIWORD(wp));
         return 0;
     case WM_TIMER:
-        if (wp == kTimerTime && autoSync_) autoSync_->TimerTime_Timer();
+        if (wp != kTimerTime || !autoSync_) return 0;
+        // Hidden, nobody reads the clock: only the automatic run is due.
+        if (IsWindowVisible(hwnd_.get())) autoSync_->TimerTime_Timer();
+        else autoSync_->CheckAutoSync();
         return 0;
     case kTrayCallbackMessage:
         Form_MouseMove(lp);
@@ -165,6 +168,13 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         Form_Resize(wp);
         return 0;
+    case WM_WINDOWPOSCHANGED: {
+        // Not WM_SHOWWINDOW, which SW_SHOWNORMAL does not send. Default
+        // handling follows: it sends WM_SIZE.
+        const UINT flags = reinterpret_cast<const WINDOWPOS*>(lp)->flags;
+        if (flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) Form_Visible((flags & SWP_SHOWWINDOW) != 0);
+        break;
+    }
     case WM_CLOSE:
         Form_QueryUnload(false);
         return 0;
@@ -268,6 +278,22 @@ void FrmMain::Form_Deactivate() {
     if (focus && IsChild(hwnd_.get(), focus)) lastFocus_ = focus;
 }
 
+// Hidden, nothing shows the clock or the buttons' hover: the timers slow
+// down or stop, and the clock is right again the moment the window returns.
+// Nothing can tick chkAuto while the window is hidden, so without automatic
+// synchronisation the hidden program needs no timer at all.
+void FrmMain::Form_Visible(bool shown) {
+    if (!timerTimeOn_) return;
+    if (shown || chkAuto_.Value() != 0)
+        SetTimer(hwnd_.get(), kTimerTime, shown ? AutoSync::kTimerMilliseconds : AutoSync::kHiddenTimerMilliseconds,
+                 nullptr);
+    else
+        KillTimer(hwnd_.get(), kTimerTime);
+    if (shown && autoSync_) autoSync_->ShowTime();
+    if (!shown)
+        for (Command& b : buttons_) b.StopPoll();
+}
+
 void FrmMain::Form_Resize(WPARAM sizeType) {
     if (sizeType == SIZE_MINIMIZED) ShowWindow(hwnd_.get(), SW_HIDE);
 }
@@ -347,4 +373,7 @@ void FrmMain::Show() {
     SetForegroundWindow(hwnd_.get());
 }
 
-void FrmMain::EnableTimerTime() { SetTimer(hwnd_.get(), kTimerTime, AutoSync::kTimerMilliseconds, nullptr); }
+void FrmMain::EnableTimerTime() {
+    timerTimeOn_ = true;
+    Form_Visible(IsWindowVisible(hwnd_.get()) != FALSE);
+}

@@ -70,6 +70,7 @@ private:
     void Form_Activate();
     void Form_Deactivate();
     void Form_Resize(WPARAM sizeType);
+    void Form_Visible(bool shown);
     void Form_DpiChanged(int dpi, const RECT& suggested);
     void Form_MouseMove(LPARAM lp);
     void Form_QueryUnload(bool windowsClosing);
@@ -101,6 +102,7 @@ private:
     std::array<Command, 7> buttons_;
     Command& cmdCheckTime_;
     Command& cmdSynchronize_;
+    bool timerTimeOn_ = false;  // from EnableTimerTime on
 
     Win32EventPump pump_;
     Win32SettingsStore store_;

@@ -10,6 +10,7 @@ namespace {
 
 constexpr UINT kMsgSocket = WM_APP + 1;
 constexpr UINT kMsgResolved = WM_APP + 2;
+constexpr UINT kMsgConnected = WM_APP + 3;
 constexpr UINT_PTR kAttemptTimer = 1;
 const char kWindowClass[] = "VeltranoSocketWindow";
 
@@ -40,11 +41,14 @@ int32_t BytesWaiting(SOCKET s) {
     return static_cast<int32_t>(std::min<u_long>(waiting, INT32_MAX));
 }
 
-int Lookup(const std::string& host, uint16_t port, int flags, std::vector<sockaddr_storage>& out) {
+bool IsUdp(SocketProtocol p) { return p == SocketProtocol::Udp; }
+
+int Lookup(const std::string& host, uint16_t port, SocketProtocol protocol, int flags,
+           std::vector<sockaddr_storage>& out) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_socktype = IsUdp(protocol) ? SOCK_DGRAM : SOCK_STREAM;
+    hints.ai_protocol = IsUdp(protocol) ? IPPROTO_UDP : IPPROTO_TCP;
     hints.ai_flags = flags;
     addrinfo* list = nullptr;
     const std::string service = std::to_string(port);
@@ -85,6 +89,9 @@ LRESULT Win32Socket::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgSocket:
         OnSocket(static_cast<SOCKET>(wp), WSAGETSELECTEVENT(lp), WSAGETSELECTERROR(lp));
         return 0;
+    case kMsgConnected:
+        if (wp == generation_ && state_ == SocketState::Connected && events_) events_->Winsock1_Connect();
+        return 0;
     case WM_TIMER:
         if (wp == kAttemptTimer) OnAttemptTimeout();
         return 0;
@@ -110,7 +117,7 @@ std::optional<SocketError> Win32Socket::Connect() {
     if (!winsockStarted_ || !hwnd_) return ErrorOf(WSANOTINITIALISED);
     Close();
     std::vector<sockaddr_storage> numeric;
-    if (Lookup(host_, port_, AI_NUMERICHOST, numeric) == 0) {
+    if (Lookup(host_, port_, protocol_, AI_NUMERICHOST, numeric) == 0) {
         addresses_ = std::move(numeric);
         nextAddress_ = 0;
         state_ = SocketState::Connecting;
@@ -120,9 +127,9 @@ std::optional<SocketError> Win32Socket::Connect() {
     // Only names need the resolver; its answer comes back as a message.
     state_ = SocketState::Resolving;
     HWND target = hwnd_.get();
-    std::thread([target, generation = generation_, host = host_, port = port_] {
+    std::thread([target, generation = generation_, host = host_, port = port_, protocol = protocol_] {
         auto* r = new Resolved{generation, 0, {}};
-        r->error = Lookup(host, port, 0, r->addresses);
+        r->error = Lookup(host, port, protocol, 0, r->addresses);
         if (!PostMessageA(target, kMsgResolved, 0, reinterpret_cast<LPARAM>(r))) delete r;
     }).detach();
     return std::nullopt;
@@ -143,7 +150,8 @@ void Win32Socket::TryNextAddress(int lastError) {
     socket_.reset();
     while (nextAddress_ < addresses_.size()) {
         const sockaddr_storage& a = addresses_[nextAddress_++];
-        UniqueSocket s(socket(a.ss_family, SOCK_STREAM, IPPROTO_TCP));
+        const bool udp = IsUdp(protocol_);
+        UniqueSocket s(socket(a.ss_family, udp ? SOCK_DGRAM : SOCK_STREAM, udp ? IPPROTO_UDP : IPPROTO_TCP));
         if (!s) {
             lastError = WSAGetLastError();
             continue;
@@ -156,6 +164,13 @@ void Win32Socket::TryNextAddress(int lastError) {
         if (connect(s.get(), reinterpret_cast<const sockaddr*>(&a), len) == 0 ||
             WSAGetLastError() == WSAEWOULDBLOCK) {
             socket_ = std::move(s);
+            if (udp) {
+                // Tied to the address at once, but announced through the queue
+                // like every other event, never from inside Connect.
+                state_ = SocketState::Connected;
+                PostMessageA(hwnd_.get(), kMsgConnected, generation_, 0);
+                return;
+            }
             // The last address has what is left of the caller's own time-out.
             if (nextAddress_ < addresses_.size()) SetTimer(hwnd_.get(), kAttemptTimer, kAttemptTimeoutMs, nullptr);
             return;
@@ -183,6 +198,7 @@ void Win32Socket::OnSocket(SOCKET s, WORD event, WORD error) {
         KillTimer(hwnd_.get(), kAttemptTimer);
         if (error != 0) return TryNextAddress(error);
         state_ = SocketState::Connected;
+        events_->Winsock1_Connect();
         return;
     case FD_READ:
         if (const int32_t waiting = BytesWaiting(s)) events_->Winsock1_DataArrival(waiting);
@@ -201,6 +217,13 @@ void Win32Socket::OnSocket(SOCKET s, WORD event, WORD error) {
         events_->Winsock1_Close();
         return;
     }
+}
+
+std::optional<SocketError> Win32Socket::SendData(std::string_view bytes) {
+    if (!socket_) return ErrorOf(WSAENOTCONN);
+    if (send(socket_.get(), bytes.data(), static_cast<int>(bytes.size()), 0) == SOCKET_ERROR)
+        return ErrorOf(WSAGetLastError());
+    return std::nullopt;
 }
 
 std::string Win32Socket::GetData() {

@@ -11,11 +11,11 @@
 #include "platform/Socket.h"
 #include "platform/UniqueHandle_win.h"
 
-// A TCP client on Winsock whose notifications arrive as messages to a hidden
-// window, so its events run on the user-interface thread whenever messages
-// are pumped. Host names are resolved on a worker thread: a slow name server
+// A TCP or UDP client on Winsock whose notifications arrive as messages to a
+// hidden window, so its events run on the user-interface thread whenever
+// messages are pumped. Host names are resolved on a worker thread: a slow name server
 // never freezes the window.
-class Win32Socket final : public TcpClient, public BaseWindow<Win32Socket> {
+class Win32Socket final : public ClientSocket, public BaseWindow<Win32Socket> {
 public:
     static constexpr size_t kReadChunk = 64 * 1024;
     // How long an address that has others after it may take to accept, so an
@@ -32,9 +32,11 @@ public:
 
     SocketState State() const override { return state_; }
     void Close() override;
+    void SetProtocol(SocketProtocol protocol) override { protocol_ = protocol; }
     void SetRemoteHost(const std::string& host) override { host_ = host; }
     void SetRemotePort(uint16_t port) override { port_ = port; }
     std::optional<SocketError> Connect() override;
+    std::optional<SocketError> SendData(std::string_view bytes) override;
     std::string GetData() override;
 
 private:
@@ -49,6 +51,7 @@ private:
 
     SocketEvents* events_ = nullptr;
     UniqueSocket socket_;
+    SocketProtocol protocol_ = SocketProtocol::Tcp;
     std::string host_;
     uint16_t port_ = 0;
     SocketState state_ = SocketState::Closed;

@@ -29,6 +29,9 @@ public:
     virtual ~SystemClock() = default;
     virtual SystemTime GetSystemTime() const = 0;  // UTC
     virtual ClockResult SetSystemTime(const SystemTime& utc) = 0;
+    // Waits at most milliseconds, and less when a message for this thread
+    // arrives: every wait pumps the window's messages after it, so a reply
+    // is handled as soon as it comes and not at the end of a fixed nap.
     virtual void Sleep(uint32_t milliseconds) = 0;
     virtual SystemTime LocalNow() const = 0;
     // The user's AM and PM designators; either may be empty on a 24-hour locale.

@@ -9,6 +9,16 @@ SystemTime FromWin(const SYSTEMTIME& s) {
     return {s.wYear, s.wMonth, s.wDayOfWeek, s.wDay, s.wHour, s.wMinute, s.wSecond, s.wMilliseconds};
 }
 
+// Windows 8 and later read the clock to the microsecond; Windows 7's
+// GetSystemTime moves only at each tick of the timer, 15.6 ms apart, which
+// would spoil an NTP offset.
+using PreciseTimeFunction = VOID(WINAPI*)(LPFILETIME);
+PreciseTimeFunction PreciseTime() {
+    static const auto f = reinterpret_cast<PreciseTimeFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+    return f;
+}
+
 SYSTEMTIME ToWin(const SystemTime& t) {
     return {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }
@@ -23,7 +33,9 @@ Win32SystemClock::Win32SystemClock() {
 
 SystemTime Win32SystemClock::GetSystemTime() const {
     SYSTEMTIME s;
-    ::GetSystemTime(&s);
+    FILETIME f;
+    if (const auto precise = PreciseTime()) precise(&f), FileTimeToSystemTime(&f, &s);
+    else ::GetSystemTime(&s);
     return FromWin(s);
 }
 
@@ -34,7 +46,11 @@ ClockResult Win32SystemClock::SetSystemTime(const SystemTime& utc) {
     return {false, error, SystemMessage(error)};
 }
 
-void Win32SystemClock::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+void Win32SystemClock::Sleep(uint32_t milliseconds) {
+    // MWMO_INPUTAVAILABLE: messages already queued but not yet removed wake
+    // it too, not only those that arrive during the wait.
+    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
 
 SystemTime Win32SystemClock::LocalNow() const {
     SYSTEMTIME s;

@@ -52,6 +52,27 @@ wait_for_time_service() {
     return 1
 }
 
+# start_ntp_service ROOT ADDRESS: chronyd, taken out of its package by
+# setup.sh, on ADDRESS:123. Always with -x: it serves this machine's time
+# as a local source and never changes the clock.
+start_ntp_service() {
+    local chronyd=$1/build/chrony/usr/sbin/chronyd addr=$2 conf="$service_dir/chrony-$2.conf"
+    printf '%s\n' "bindaddress $addr" "port 123" "cmdport 0" "local stratum 8" "allow 127.0.0.0/8" \
+        "driftfile $service_dir/chrony-$addr.drift" "pidfile $service_dir/chrony-$addr.pid" >"$conf"
+    "$chronyd" -x -d -f "$conf" -u root </dev/null >"$service_dir/chrony-$addr.log" 2>&1 &
+    service_pids+=($!)
+}
+
+# reference_ntp_offset ROOT ADDRESS: the offset in milliseconds that chronyd
+# -Q, a client that changes nothing, measures against ADDRESS; its repeated
+# queries also wait for the server to come up.
+reference_ntp_offset() {
+    local chronyd=$1/build/chrony/usr/sbin/chronyd addr=$2
+    "$chronyd" -Q -t 20 -u root -f /dev/null "pidfile $service_dir/chrony-q.pid" 'cmdport 0' \
+        "server $addr iburst maxsamples 4" 2>&1 </dev/null |
+        sed -n 's/.*System clock wrong by \([-0-9.]*\) seconds.*/\1/p' | awk '{ printf "%.3f\n", $1 * 1000 }'
+}
+
 # start_display: a virtual X server when there is no display to use.
 start_display() {
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
@@ -87,7 +108,8 @@ start_wine() {
 }
 
 # start_test_services ROOT PREFIX: what the Windows tests talk to. xinetd's
-# time service on 127.0.0.2 and 127.0.0.1, the loopback fixtures (built by
+# time service on 127.0.0.2 and 127.0.0.1, chronyd on 127.0.0.60 (exporting
+# what the reference client measures there), the loopback fixtures (built by
 # the linux preset) on the other addresses of tests/LoopbackPlan.h, a display
 # and a fresh Wine prefix at PREFIX. Sets with_hosts to the command prefix
 # that gives a test its own /etc/hosts, where blackholed-first.veltrano.test
@@ -100,15 +122,25 @@ start_test_services() {
     # there, and the one that the run command starts serves as well.
     wait_for_time_service 127.0.0.1 1 2>/dev/null || start_time_service 127.0.0.1 || status=1
     local fixtures_log="$service_dir/fixtures.log"
-    "$root/build/linux/tests/fixtures/loopback_servers" --lifetime 3600 \
-        127.0.0.3=blackhole 127.0.0.4=hold 127.0.0.5=drip 127.0.0.6=flood 127.0.0.7=five 127.0.0.8=spaced ::1=time \
-        127.0.0.10=silent 127.0.0.11=late 127.0.0.12=blankend 127.0.0.13=bytes:A0A98440 127.0.0.14=bytes:00000010 \
+    "$root/build/linux/tests/fixtures/loopback_servers" \
+        127.0.0.3=blackhole 127.0.0.6=flood ::1=time \
+        127.0.0.20=ntp-short 127.0.0.21=ntp-mode 127.0.0.22=ntp-origin 127.0.0.23=ntp-elsewhere 127.0.0.24=ntp-rate \
+        127.0.0.25=ntp-leap 127.0.0.26=ntp-zero 127.0.0.27=ntp-silent 127.0.0.28=ntp-flood \
         </dev/null >"$fixtures_log" 2>&1 &
     service_pids+=($!)
     for _ in $(seq 1 100); do grep -q ready "$fixtures_log" && break; sleep 0.05; done
     grep -q ready "$fixtures_log" || { cat "$fixtures_log"; status=1; }
+    start_ntp_service "$root" 127.0.0.60
     start_display || status=1
     start_wine "$prefix" || status=1
+    VELTRANO_REFERENCE_OFFSET_MS=$(reference_ntp_offset "$root" 127.0.0.60)
+    export VELTRANO_REFERENCE_OFFSET_MS
+    if [ -n "$VELTRANO_REFERENCE_OFFSET_MS" ]; then
+        echo "services: chronyd -Q measures $VELTRANO_REFERENCE_OFFSET_MS ms against 127.0.0.60"
+    else
+        echo "services: chronyd -Q got no answer from 127.0.0.60" >&2
+        status=1
+    fi
 
     # A name with two addresses, the first black-holed, seen only by the tests:
     # their own view of /etc/hosts, in a mount namespace of their own.

@@ -25,6 +25,11 @@ echo "== fuzzing (about 20 s a target)"
 bash scripts/fuzz.sh 20
 record "fuzzing" $?
 
+# The setup that the Windows tests install, and the portable zip.
+echo "== release (scripts/package.sh)"
+bash scripts/package.sh
+record "release packages" $?
+
 # The loopback addresses are fixed, so two runs on one machine take turns.
 exec 9>/tmp/veltrano-wine-tests.lock
 flock 9

@@ -1,16 +1,18 @@
 #include "serverlist/ServerList.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <memory>
+#include <cstdint>
+#include <cstring>
 #include <new>
-#include <optional>
+
+#include "platform/ReadOnlyFile.h"
 
 namespace {
 
 constexpr char kCr = '\r';
 constexpr char kLf = '\n';
+// Bytes read at a time: each piece is parsed while it is still in the cache.
+constexpr size_t kPieceSize = 256 * 1024;
 
 std::string_view TrimSpaces(std::string_view s) {
     // Only the space character: a tab at either end belongs to the field.
@@ -19,97 +21,119 @@ std::string_view TrimSpaces(std::string_view s) {
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
-ServerEntry EntryFromLine(std::string_view line) {
+// "ntp" in any case; anything else, or nothing, is the Time Protocol.
+ServerProtocol ProtocolOf(std::string_view field) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return std::ranges::equal(field, std::string_view("ntp"), {}, lower) ? ServerProtocol::Ntp : ServerProtocol::Time;
+}
+
+// The entry for a line of text, made in place: each field ends at a NUL
+// written over the byte after it, which is a "|", a trimmed blank, the line's
+// NUL or CR, or for a last line without an end the spare byte after the text.
+// None of those belongs to a field, so the table needs no second copy.
+ServerEntry EntryFromLine(char* text, std::string_view line, ServerProtocol& protocol) {
     line = StripNull(TrimSpaces(line));
-    std::string_view fields[3];
-    for (size_t f = 0; f < 3 && !line.empty(); ++f) {
-        const size_t bar = line.find('|');
-        fields[f] = line.substr(0, bar);
-        if (bar == std::string_view::npos) break;
-        line.remove_prefix(bar + 1);
-        // "a|" has a second, empty field; it is empty either way.
+    ServerEntry entry;
+    for (ServerField* field : {&entry.Host, &entry.Address, &entry.Description}) {
+        if (line.empty()) break;  // "a|" has a second, empty field; it is empty either way.
+        char* const start = text + (line.data() - text);
+        *field = start;
+        const size_t bar = std::min(line.find('|'), line.size());
+        start[bar] = '\0';
+        line.remove_prefix(std::min(bar + 1, line.size()));
     }
-    return {std::string(fields[0]), std::string(fields[1]), std::string(fields[2])};
+    // What follows the third "|", up to a fourth; only read, so it needs no NUL.
+    protocol = ProtocolOf(line.substr(0, line.find('|')));
+    return entry;
 }
 
-// Where the line starting at pos ends, and where the next one starts.
-struct LineSpan {
-    size_t end;
-    size_t next;
+// Turns the list's text into entries as its bytes arrive. The text has one
+// spare byte after its end, for the NUL that ends the last field.
+class ListParser {
+public:
+    explicit ListParser(std::unique_ptr<char[]> text) : text_(std::move(text)) {}
+
+    // The text now holds size bytes: every line that surely ended becomes an
+    // entry. A CR as the last byte may yet be followed by its LF.
+    void Arrived(size_t size) { TakeLines(size, size - 1, false); }
+
+    // The text ends at size bytes; with complete false it stops where a read
+    // failed, and a last line whose end was never read does not count. A
+    // text that holds no line leaves the table as it was.
+    void Finish(size_t size, bool complete, ServerTable& table) {
+        TakeLines(size, size, complete);
+        if (entries_.empty()) return;
+        table = ServerTable(std::move(entries_), std::move(text_), std::move(ntp_));
+    }
+
+private:
+    // Each line that ends with a CR before limit, then with takeTail what
+    // follows the last line end, if anything does.
+    void TakeLines(size_t size, size_t limit, bool takeTail) {
+        const std::string_view bytes(text_.get(), size);
+        try {
+            for (size_t cr; !outOfMemory_ && (cr = bytes.find(kCr, std::max(pos_, searched_))) < limit;) {
+                Add(bytes.substr(pos_, cr - pos_));
+                pos_ = cr + 1 < size && bytes[cr + 1] == kLf ? cr + 2 : cr + 1;
+            }
+            searched_ = limit;
+            if (takeTail && !outOfMemory_ && pos_ < size)
+                Add(bytes.substr(pos_));
+        } catch (const std::bad_alloc&) {
+            // The lines that made it stay, as after a failed read.
+            outOfMemory_ = true;
+        }
+    }
+
+    void Add(std::string_view line) {
+        ServerProtocol protocol;
+        entries_.push_back(EntryFromLine(text_.get(), line, protocol));
+        if (protocol == ServerProtocol::Ntp) ntp_.resize(entries_.size()), ntp_.back() = true;
+    }
+
+    std::unique_ptr<char[]> text_;
+    std::deque<ServerEntry> entries_;
+    std::vector<bool> ntp_;  // as in ServerTable
+    size_t pos_ = 0;       // where the next line starts
+    size_t searched_ = 0;  // no CR lies between pos_ and here: a long line is searched once
+    bool outOfMemory_ = false;
 };
-
-LineSpan NextLine(std::string_view bytes, size_t pos) {
-    const size_t cr = bytes.find(kCr, pos);
-    if (cr == std::string_view::npos) return {bytes.size(), bytes.size()};
-    const size_t next = cr + 1 < bytes.size() && bytes[cr + 1] == kLf ? cr + 2 : cr + 1;
-    return {cr, next};
-}
-
-struct FileBytes {
-    std::unique_ptr<char[]> data;
-    size_t size = 0;
-    bool complete = true;
-    std::string_view Bytes() const { return {data.get(), size}; }
-};
-
-// Empty when the file cannot be opened. The file is read with one request:
-// a large list must cost about what reading it costs.
-std::optional<FileBytes> ReadWholeFile(const std::string& utf8Path) {
-    // Taken as UTF-8 the path reaches Windows whole, through the wide open;
-    // as plain chars it would go through the ANSI code page, and a folder
-    // named in another script would not be found.
-    const std::u8string u8Path(utf8Path.begin(), utf8Path.end());
-    std::ifstream in(std::filesystem::path(u8Path), std::ios::binary);
-    if (!in) return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) return std::nullopt;
-    in.seekg(0, std::ios::beg);
-    FileBytes file;
-    // Not zeroed first: for a large list that pass costs as much as parsing.
-    file.data = std::make_unique_for_overwrite<char[]>(static_cast<size_t>(size));
-    in.read(file.data.get(), size);
-    // A file that shrank since its size was taken simply ends sooner; only
-    // a read error makes the tail unreliable.
-    file.size = static_cast<size_t>(in.gcount());
-    file.complete = !in.bad();
-    return file;
-}
 
 }  // namespace
 
 std::string_view StripNull(std::string_view text) { return text.substr(0, text.find('\0')); }
 
 void ParseServerList(std::string_view bytes, bool complete, ServerTable& table) {
-    // Every CR ends exactly one line (its LF, if any, goes with it); what
-    // follows the last one is a line only when there is something there.
-    size_t lines = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), kCr));
-    const size_t lastCr = bytes.rfind(kCr);
-    const size_t tailStart = lastCr == std::string_view::npos ? 0 : NextLine(bytes, lastCr).next;
-    if (complete && tailStart < bytes.size()) ++lines;
-    if (lines == 0) return;
-
-    ServerTable fresh;
     try {
-        fresh.reserve(lines);
-        size_t pos = 0;
-        for (size_t i = 0; i < lines; ++i) {
-            const LineSpan span = NextLine(bytes, pos);
-            fresh.push_back(EntryFromLine(bytes.substr(pos, span.end - pos)));
-            pos = span.next;
-        }
+        auto text = std::make_unique_for_overwrite<char[]>(bytes.size() + 1);
+        std::memcpy(text.get(), bytes.data(), bytes.size());
+        ListParser(std::move(text)).Finish(bytes.size(), complete, table);
     } catch (const std::bad_alloc&) {
-        // Keep the lines that made it, as a read failure would.
-        if (fresh.empty()) return;
+        // A list too large for memory leaves the previous one in place.
     }
-    table.swap(fresh);
 }
 
 void LoadServerList(const std::string& appFolder, ServerTable& table) {
     try {
-        const std::optional<FileBytes> file = ReadWholeFile(appFolder + kServerListFileName);
-        if (file) ParseServerList(file->Bytes(), file->complete, table);
-    } catch (const std::exception&) {
+        const UniqueFile file = OpenForReading(appFolder + kServerListFileName);
+        if (!file) return;
+        const int64_t fileSize = FileSize(file.get());
+        if (fileSize < 0 || static_cast<uint64_t>(fileSize) >= SIZE_MAX) return;
+        const size_t size = static_cast<size_t>(fileSize);
+        // Not zeroed first: for a large list that pass costs as much as parsing.
+        auto text = std::make_unique_for_overwrite<char[]>(size + 1);
+        char* const data = text.get();
+        ListParser parser(std::move(text));
+        // A file that shrank since its size was taken simply ends sooner;
+        // only a read error makes the tail unreliable.
+        size_t got = 0;
+        while (got < size) {
+            const size_t n = std::fread(data + got, 1, std::min(kPieceSize, size - got), file.get());
+            if (n == 0) break;
+            parser.Arrived(got += n);
+        }
+        parser.Finish(got, !std::ferror(file.get()), table);
+    } catch (const std::bad_alloc&) {
         // A list too large for memory leaves the previous one in place.
     }
 }

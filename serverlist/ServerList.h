@@ -26,6 +26,7 @@ std::string_view StripNull(std::string_view text);
 // so a last line whose end was never read does not count.
 void ParseServerList(std::string_view bytes, bool complete, ServerTable& table);
 
-// Reads appFolder (UTF-8) + "ntp_servers.txt" in one go and parses it as above. A file
-// that cannot be opened leaves the table as it was. Never throws, never tells.
+// Reads appFolder (UTF-8) + "ntp_servers.txt" whole and parses it as above. A
+// file that cannot be opened leaves the table as it was. Never throws, never
+// tells.
 void LoadServerList(const std::string& appFolder, ServerTable& table);

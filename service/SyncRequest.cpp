@@ -73,9 +73,10 @@ std::optional<SyncRequest> ParseRequest(std::string_view bytes) {
 }
 
 std::optional<std::string> RefusalOf(const SyncRequest& request, const ServerTable& list) {
-    const bool listed = std::any_of(list.begin(), list.end(), [&](const ServerEntry& e) {
-        return e.Host == request.host && e.Address == request.address;
-    });
+    const ServerProtocol protocol = request.ntp ? ServerProtocol::Ntp : ServerProtocol::Time;
+    bool listed = false;
+    for (size_t i = 0; i < list.size() && !listed; ++i)
+        listed = list[i].Host == request.host && list[i].Address == request.address && list.Protocol(i) == protocol;
     if (!listed) return "not in the service's server list";
     // Anything else would let a client move the clock by what it likes.
     if (std::none_of(kOffsetItems.begin(), kOffsetItems.end(),

@@ -5,18 +5,19 @@
 namespace loopback {
 inline constexpr const char* kTimeService = "127.0.0.2";  // xinetd's built-in time service
 inline constexpr const char* kBlackHole = "127.0.0.3";    // drops every SYN: connecting never ends
-inline constexpr const char* kHold = "127.0.0.4";         // sends the four bytes, holds 30 s
-inline constexpr const char* kDrip = "127.0.0.5";         // the four bytes one at a time, then closes
 inline constexpr const char* kFlood = "127.0.0.6";        // sends 64 MiB, then closes
-inline constexpr const char* kFive = "127.0.0.7";         // five bytes, then closes
-inline constexpr const char* kSpaced = "127.0.0.8";       // " " + the four bytes + "  ", then closes
 inline constexpr const char* kNobody = "127.0.0.9";       // nothing listens: refused
 inline constexpr const char* kIpv6Time = "::1";           // the right time over IPv6
-inline constexpr const char* kSilent = "127.0.0.10";      // accepts, never sends, holds 30 s
-inline constexpr const char* kLate = "127.0.0.11";        // the right time after 5 s
-inline constexpr const char* kBlankEnd = "127.0.0.12";    // the right time with its last byte a blank
-inline constexpr const char* kFrom1985 = "127.0.0.13";    // A0 A9 84 40: 1985-06-01 12:00:00
-inline constexpr const char* kWrapped = "127.0.0.14";     // 00 00 00 10: 2036-02-07 06:28:32, after the wrap
+inline constexpr const char* kNtpShort = "127.0.0.20";      // SNTP on UDP port 123: a reply of 47 bytes
+inline constexpr const char* kNtpMode = "127.0.0.21";       // client mode
+inline constexpr const char* kNtpOrigin = "127.0.0.22";     // an originate timestamp one off
+inline constexpr const char* kNtpElsewhere = "127.0.0.23";  // a good reply, from 127.0.0.1
+inline constexpr const char* kNtpRate = "127.0.0.24";       // kiss-o'-death RATE
+inline constexpr const char* kNtpLeap = "127.0.0.25";       // leap indicator 3: not synchronised
+inline constexpr const char* kNtpZero = "127.0.0.26";       // a zero transmit timestamp
+inline constexpr const char* kNtpSilent = "127.0.0.27";     // never answers
+inline constexpr const char* kNtpFlood = "127.0.0.28";      // 5000 datagrams of 1000 bytes
+inline constexpr const char* kChronyd = "127.0.0.60";       // chronyd -x: this machine's time by NTP
 // A name whose first address is kBlackHole and whose second is kTimeService,
 // given by the hosts file that scripts/test.sh lays over the Windows tests.
 inline constexpr const char* kBlackHoledFirst = "blackholed-first.veltrano.test";

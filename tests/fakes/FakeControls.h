@@ -48,5 +48,3 @@ struct FakeList final : ChooserList {
     int16_t index = -1;
     std::function<void()> onChange;
 };
-using FakeChooser = FakeList;
-using FakeCheck = FakeCheckBox;

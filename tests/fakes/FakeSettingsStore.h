@@ -23,7 +23,6 @@ struct FakeSettingsStore final : SettingsStore {
     std::vector<std::string> writes;
 };
 
-// Hands each value's data to onStore.
 struct FakeRegistry final : Registry {
     void StoreRegistryValue(const std::string&, const std::string&, const std::string& data,
                             RegistryValueType) override {

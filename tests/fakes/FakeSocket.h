@@ -8,53 +8,48 @@
 #include "platform/Socket.h"
 
 // A scripted server. Each Connect takes the next script from `servers`; each
-// pump of events delivers that script's next step, as Winsock would deliver
-// one notification per message.
-class FakeSocket final : public TcpClient {
+// pump of events delivers that script's next piece, as Winsock would deliver
+// one notification per message. An empty piece is the server closing.
+class FakeSocket final : public ClientSocket {
 public:
-    struct Step {
-        enum Kind { Data, PeerClose, Error } kind;
-        std::string bytes;
-        int32_t number = 0;
-    };
-    using Script = std::deque<Step>;
-    static Step Bytes(std::string b) { return {Step::Data, std::move(b)}; }
-    static Step Closed() { return {Step::PeerClose, {}}; }
-    static Step Failed(int32_t n) { return {Step::Error, {}, n}; }
-
+    using Script = std::deque<std::string>;
     std::deque<Script> servers;
     std::vector<std::string> connectedTo;
-    std::optional<SocketError> connectFails;
-    int closeCalls = 0;
-    uint16_t port = 0;
+    SocketProtocol protocol = SocketProtocol::Tcp;
+    std::vector<std::string> sent;
+    // The server's datagram in answer to each one sent.
+    std::function<std::string(const std::string&)> answer;
 
     void SetEvents(SocketEvents* e) { events_ = e; }
     SocketState State() const override { return state_; }
-    void Close() override { ++closeCalls, state_ = SocketState::Closed, script_.clear(), pending_.clear(); }
+    void Close() override { state_ = SocketState::Closed, script_.clear(), pending_.clear(); }
+    void SetProtocol(SocketProtocol p) override { protocol = p; }
     void SetRemoteHost(const std::string& h) override { host_ = h; }
-    void SetRemotePort(uint16_t p) override { port = p; }
+    void SetRemotePort(uint16_t) override {}
     std::optional<SocketError> Connect() override {
-        if (connectFails) return connectFails;
         connectedTo.push_back(host_);
         state_ = SocketState::Connecting;
         script_ = servers.empty() ? Script{} : std::move(servers.front());
         if (!servers.empty()) servers.pop_front();
         return std::nullopt;
     }
+    std::optional<SocketError> SendData(std::string_view d) override {
+        sent.emplace_back(d);
+        if (answer) script_.push_back(answer(sent.back()));
+        return std::nullopt;
+    }
     std::string GetData() override { return std::exchange(pending_, std::string()); }
 
     void DeliverOne() {
-        if (script_.empty() || !events_) return;
-        const Step s = std::move(script_.front());
+        if (!events_) return;
+        if (protocol == SocketProtocol::Udp && state_ == SocketState::Connecting)
+            return state_ = SocketState::Connected, events_->Winsock1_Connect();
+        if (script_.empty()) return;
+        const std::string piece = std::move(script_.front());
         script_.pop_front();
-        if (s.kind == Step::Data) {
-            state_ = SocketState::Connected, pending_ += s.bytes;
-            events_->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
-        } else if (s.kind == Step::PeerClose) {
-            state_ = SocketState::PeerClosing, events_->Winsock1_Close();
-        } else {
-            state_ = SocketState::Error, events_->Winsock1_Error(s.number, "fake failure");
-        }
+        if (piece.empty()) return state_ = SocketState::PeerClosing, events_->Winsock1_Close();
+        state_ = SocketState::Connected, pending_ += piece;
+        events_->Winsock1_DataArrival(static_cast<int32_t>(pending_.size()));
     }
 
 private:

@@ -19,10 +19,7 @@ struct SettingsRig {
         FillOffsetChooser(cmbOffset);
         cmbServer.items = {"a - ", "b - ", "c - "};
     }
-    SettingsRig& Load() {
-        settings.LoadSettings();
-        return *this;
-    }
+    void Load() { settings.LoadSettings(); }
     // The three check boxes as one number: Auto 1, AutoRun 2, UseIP 4.
     int Checks() const { return chkAuto.value + chkAutoRun.value * 2 + chkUseIP.value * 4; }
 };

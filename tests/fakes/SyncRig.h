@@ -11,8 +11,8 @@ template <class Socket, class Pump, class Clock>
 struct SyncRig {
     FakeLabel lblInfo;
     FakeButton cmdCheckTime, cmdSynchronize;
-    FakeChooser cmbServer;
-    FakeCheck chkUseIP;
+    FakeList cmbServer;
+    FakeCheckBox chkUseIP;
     ServerTable table;
     int32_t offsetMinutes = 0;
     bool windowsClosing = false;

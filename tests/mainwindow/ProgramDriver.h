@@ -1,25 +1,25 @@
 #pragma once
 // Drives the real Veltrano.exe from outside, as a user would: a program
-// folder of its own, real mouse input, the window's controls read back
-// through messages, and the registry the program writes.
+// folder of its own, the window's controls worked and read back through
+// messages, and the registry the program writes.
 #include <windows.h>
 
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "mainwindow/MainLayout.h"
+#include "platform/NotifyIcon.h"
 
 namespace e2e {
 
 inline constexpr const char* kSettingsKey = "Software\\Veltrano\\General";
-// Where Wine's taskbar shows the only icon of its notification area on a
-// 1024 x 768 virtual desktop.
-inline constexpr POINT kTrayIconPoint{1013, 757};
 
 // Polls cond every 20 ms for at most timeoutMs while this thread's own
 // messages keep flowing.
@@ -49,28 +49,26 @@ inline HWND WindowOf(DWORD pid, const char* windowClass, const char* title = nul
 
 // Waits for a message box of the process (all are titled "Veltrano") and
 // gives its text: its one static control that is not the icon.
-inline HWND WaitForBox(DWORD pid, std::string* text = nullptr, DWORD ms = 5000) {
+inline HWND WaitForBox(DWORD pid, std::string* text, DWORD ms = 10000) {
     HWND box = nullptr;
     WaitFor([&] { return IsWindowVisible(box = WindowOf(pid, "#32770", "Veltrano")); }, ms);
-    for (HWND c = nullptr; text && box && (c = FindWindowExA(box, c, "Static", nullptr)) != nullptr;)
+    for (HWND c = nullptr; box && (c = FindWindowExA(box, c, "Static", nullptr)) != nullptr;)
         if (!WindowTextOf(c).empty()) *text = WindowTextOf(c);
     return box;
 }
 
-inline std::string ReadRegistryText(const char* value, bool* found = nullptr) {
+inline std::string ReadRegistryText(const char* value) {
     char buf[512] = {};
     DWORD size = sizeof buf;
-    const LSTATUS s = RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, value, RRF_RT_REG_SZ, nullptr, buf, &size);
-    if (found) *found = s == ERROR_SUCCESS;
+    RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, value, RRF_RT_REG_SZ, nullptr, buf, &size);
     return buf;
 }
 // The autorun command, wide: the program's folder may lie beyond the ANSI code page.
-inline std::wstring RunValue(bool* found = nullptr) {
+inline std::wstring RunValue() {
     wchar_t buf[512] = {};
     DWORD size = sizeof buf;
-    const LSTATUS s = RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                   L"Dravelquin", RRF_RT_REG_SZ, nullptr, buf, &size);
-    if (found) *found = s == ERROR_SUCCESS;
+    RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Dravelquin",
+                 RRF_RT_REG_SZ, nullptr, buf, &size);
     return buf;
 }
 inline void ClearProgramRegistry() {
@@ -82,28 +80,8 @@ inline void ClearProgramRegistry() {
 // only for an icon it holds.
 inline bool TrayIcon(HWND owner, DWORD action = NIM_MODIFY) {
     NOTIFYICONDATAA d{};
-    d.cbSize = NOTIFYICONDATAA_V1_SIZE, d.hWnd = owner, d.uID = 1;
+    d.cbSize = NOTIFYICONDATAA_V1_SIZE, d.hWnd = owner, d.uID = kTrayIconId;
     return Shell_NotifyIconA(action, &d) != FALSE;
-}
-
-// A click on the tray icon, left or right, as real input.
-inline void ClickTrayIcon(bool right = false) {
-    SetCursorPos(kTrayIconPoint.x, kTrayIconPoint.y);
-    Sleep(50);
-    for (DWORD flag : {right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN,
-                       right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP}) {
-        INPUT in{INPUT_MOUSE, {.mi = {0, 0, 0, flag, 0, 0}}};
-        SendInput(1, &in, sizeof in);
-        Sleep(30);
-    }
-}
-
-// "&Exit" of the tray icon's menu, by its access key once the menu shows.
-inline bool ExitFromTrayMenu() {
-    ClickTrayIcon(true);
-    if (!WaitFor([] { return IsWindowVisible(FindWindowA("#32768", nullptr)); }, 3000)) return false;
-    INPUT in[2] = {{INPUT_KEYBOARD, {.ki = {'E', 0, 0, 0, 0}}}, {INPUT_KEYBOARD, {.ki = {'E', 0, KEYEVENTF_KEYUP, 0, 0}}}};
-    return SendInput(2, in, sizeof in[0]) == 2;
 }
 
 // One copy of the program in a folder of its own, with its own server list.
@@ -119,33 +97,29 @@ public:
         CopyFileW(exe.c_str(), (folder_ + L"Veltrano.exe").c_str(), FALSE);
         WriteServerList(serverLines);
     }
-    ~Program() { Kill(); }
+    ~Program() {
+        TerminateProcess(process_, 0);
+        WaitForSingleObject(process_, 5000);
+        CloseHandle(process_);
+    }
 
     void WriteServerList(const std::vector<std::string>& lines) const {
-        std::string list;
-        for (const auto& l : lines) list += l + "\r\n";
-        HANDLE f = CreateFileW((folder_ + L"ntp_servers.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                               nullptr);
-        DWORD written;
-        WriteFile(f, list.data(), DWORD(list.size()), &written, nullptr);
-        CloseHandle(f);
+        std::ofstream list(std::filesystem::path(folder_ + L"ntp_servers.txt"), std::ios::binary);
+        for (const auto& l : lines) list << l << "\r\n";
     }
     const std::wstring& Folder() const { return folder_; }
 
-    // Starts the exe and waits for its main window (found by its class: the
-    // title changes with every version), and for it to show unless the
-    // program should start in the tray.
-    ::testing::AssertionResult Start(bool shows = true) {
+    // Starts the exe and waits for its main window (found by its class: the title
+    // changes with every version), and for it to show unless it starts in the tray.
+    bool Start(bool shows = true) {
         const PROCESS_INFORMATION pi = StartAnother();
-        if (!pi.hProcess) return ::testing::AssertionFailure() << "not started: error " << GetLastError();
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
         pid_ = pi.dwProcessId;
-        if (!WaitFor([&] { return (hwnd_ = WindowOf(pid_, "Veltrano.frmMain")) != nullptr; }, 15000))
-            return ::testing::AssertionFailure() << "no main window";
-        if (shows && !WaitFor([&] { return Visible(); }, 5000)) return ::testing::AssertionFailure() << "not shown";
+        const bool up = WaitFor([&] { return (hwnd_ = WindowOf(pid_, "Veltrano.frmMain")) != nullptr; }, 15000) &&
+                        (!shows || WaitFor([&] { return Visible(); }, 5000));
         Settle();
-        return ::testing::AssertionSuccess();
+        return up;
     }
     // A start from the same folder; returns its process.
     PROCESS_INFORMATION StartAnother() const {
@@ -162,16 +136,7 @@ public:
         WaitForInputIdle(process_, 3000);
         Sleep(100);
     }
-    bool Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
-    bool WaitForExit(DWORD ms) const { return process_ && WaitForSingleObject(process_, ms) == WAIT_OBJECT_0; }
-    void Kill() {
-        if (!process_) return;
-        if (hwnd_) TrayIcon(hwnd_, NIM_DELETE);
-        TerminateProcess(process_, 0);
-        WaitForSingleObject(process_, 5000);
-        CloseHandle(process_);
-        process_ = nullptr;
-    }
+    bool WaitForExit(DWORD ms) const { return WaitForSingleObject(process_, ms) == WAIT_OBJECT_0; }
 
     HWND Window() const { return hwnd_; }
     DWORD ProcessId() const { return pid_; }
@@ -183,12 +148,19 @@ public:
         return ::testing::AssertionFailure() << "shows \"" << Text(id) << "\"";
     }
     bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
+    int ItemCount(int comboId) const { return int(SendMessageA(Control(comboId), CB_GETCOUNT, 0, 0)); }
+    HWND Focus() const {
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &gui);
+        return gui.hwndFocus;
+    }
 
-    // A click (left unless asked) in the middle of a control: the pointer
-    // goes there, so that the buttons' own polling agrees, and the mouse
-    // messages follow in order. Posted rather than sent through the input
-    // queue, where the activation of the window could overtake them.
-    void Click(int id, bool right = false) const {
+    // A click in the middle of a control: the pointer goes there, so that
+    // the buttons' own polling agrees, and the mouse messages follow in order.
+    // Posted rather than sent through the input queue, where the activation
+    // of the window could overtake them.
+    void Click(int id) const {
         RECT r;
         GetClientRect(Control(id), &r);
         POINT screen{r.right / 2, r.bottom / 2};
@@ -196,21 +168,8 @@ public:
         ClientToScreen(Control(id), &screen);
         SetCursorPos(screen.x, screen.y);
         PostMessageA(Control(id), WM_MOUSEMOVE, 0, at);
-        PostMessageA(Control(id), right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, at);
-        PostMessageA(Control(id), right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, at);
-        Settle();
-    }
-    // Alt with an access key, as the keyboard delivers it to the focused window.
-    void PressAccessKey(char key) const {
-        GUITHREADINFO gui{};
-        gui.cbSize = sizeof gui;
-        GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &gui);
-        PostMessageA(gui.hwndFocus ? gui.hwndFocus : hwnd_, WM_SYSCHAR, WPARAM(key), 1 | (1 << 29));
-        Settle();
-    }
-    // Characters into a text box, as the keyboard would deliver them to the focus.
-    void Type(int id, const std::string& chars) const {
-        for (char c : chars) PostMessageA(Control(id), WM_CHAR, WPARAM(static_cast<unsigned char>(c)), 1);
+        PostMessageA(Control(id), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageA(Control(id), WM_LBUTTONUP, 0, at);
         Settle();
     }
     // Picks a chooser item as the mouse would, with the notification that follows.
@@ -218,24 +177,13 @@ public:
         SendMessageA(Control(comboId), CB_SETCURSEL, WPARAM(index), 0);
         SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE), LPARAM(Control(comboId)));
     }
-    int ChosenIndex(int comboId) const { return int(SendMessageA(Control(comboId), CB_GETCURSEL, 0, 0)); }
-    int ItemCount(int comboId) const { return int(SendMessageA(Control(comboId), CB_GETCOUNT, 0, 0)); }
-    // Across processes Wine hands the text over as UTF-16, whichever call asked.
-    std::wstring ItemText(int comboId, int index) const {
-        wchar_t wide[512] = {};
-        SendMessageW(Control(comboId), CB_GETLBTEXT, WPARAM(index), LPARAM(wide));
-        return wide;
-    }
-    bool Checked(int id) const { return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-    // Shows the window from the tray as the user would at first: a click on
-    // the icon. True once it is normal and in front.
+    // A release of the left or right button on the icon, as the shell reports it.
+    void ClickTrayIcon(UINT button) const { PostMessageA(hwnd_, kTrayCallbackMessage, kTrayIconId, button); }
+    // Shows the window from the tray, as the user would at first. True once
+    // it is normal and in front.
     bool ShowFromTray() const {
-        ClickTrayIcon();
-        const bool shown =
-            WaitFor([&] { return Visible() && !IsIconic(hwnd_) && GetForegroundWindow() == hwnd_; }, 5000);
-        Settle();
-        return shown;
+        ClickTrayIcon(WM_LBUTTONUP);
+        return WaitFor([&] { return Visible() && !IsIconic(hwnd_) && GetForegroundWindow() == hwnd_; }, 5000);
     }
 
 private:

@@ -33,11 +33,13 @@ TEST(SyncRequest, WhatIsWrittenReadsBackAndNothingElseDoes) {
 }
 
 TEST(SyncRequest, OnlyAListedServerAndAnOffsetOfTheChooserAreRun) {
-    const ServerTable list{{"time.example", "2001:db8::1", "listed"}, {"", "127.0.0.2", "address only"}};
+    const ServerTable list{{"time.example", "2001:db8::1", "listed", ServerProtocol::Ntp},
+                           {"", "127.0.0.2", "address only"}};
     EXPECT_EQ(RefusalOf(kNtp, list), std::nullopt);
     EXPECT_EQ(RefusalOf({"", "127.0.0.2", true, false, 60}, list), std::nullopt);
-    for (const SyncRequest& r : {SyncRequest{"time.example", "", false, false, 0}, {"other.example", "2001:db8::1"},
-                                 {"time.example", "2001:db8::1", false, false, 45}})
+    for (const SyncRequest& r : {SyncRequest{"time.example", "", false, true, 0}, {"other.example", "2001:db8::1"},
+                                 {"time.example", "2001:db8::1", false, false, 0},  // listed for NTP only
+                                 {"time.example", "2001:db8::1", false, true, 45}})
         EXPECT_NE(RefusalOf(r, list), std::nullopt) << r.host << " " << r.address << " " << r.offsetMinutes;
 }
 

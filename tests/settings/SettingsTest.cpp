@@ -2,14 +2,14 @@
 
 #include "fakes/FakeSettingsStore.h"
 #include "fakes/SettingsRig.h"
+#include "settings/AppFolder.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
-using Stored = std::map<std::string, std::string>;
 
 struct Rig : SettingsRig<FakeSettingsStore, FakeRegistry, QueuePump> {
-    explicit Rig(const Stored& stored = {}) {
+    explicit Rig(const std::map<std::string, std::string>& stored) {
         for (const auto& [key, text] : stored) store.values["Veltrano/General/" + key] = text;
         // As in the window: every option change saves, some at once and some through the message
         // queue. The handler's name goes to the log of writes first.
@@ -25,59 +25,33 @@ struct Rig : SettingsRig<FakeSettingsStore, FakeRegistry, QueuePump> {
     }
 };
 
-TEST(Settings, LoadingWritesNothingAndEachChangeStoresAllInOrder) {
-    Rig r(Stored{
-        {"Interval", "20"}, {"Auto", "1"}, {"AutoRun", "1"}, {"UseIP", "1"}, {"Offset", "-60"}, {"ServerIndex", "2"}});
+TEST(Settings, LoadingShowsWhatFitsWritesNothingAndEachChangeStoresAllInOrder) {
+    // Under a minute shows 1, an offset not listed picks the default, 65537 is no 16-bit server index.
+    Rig r({{"Interval", "0"}, {"Auto", "1"}, {"AutoRun", "1"}, {"UseIP", "1"}, {"Offset", "-5"},
+                 {"ServerIndex", "65537"}});
     // Every handler ran, the queued ones too, and none of them wrote.
-    EXPECT_EQ(r.store.writes, (Strings{"Interval", "Auto", "AutoRun", "UseIP", "Offset", "ServerIndex"}));
-    EXPECT_FALSE(r.settings.SettingsLoading());
-    EXPECT_EQ(r.cmbOffset.index, 0);
+    EXPECT_EQ(r.store.writes, (Strings{"Interval", "Interval", "Auto", "AutoRun", "UseIP", "Offset"}));
     r.store.writes.clear();
     r.chkUseIP.SetValue(0);
+    EXPECT_EQ(r.store.writes, (Strings{"UseIP", "Interval=1", "Auto=1", "AutoRun=1", "UseIP=0", "Offset=0",
+                                       "ServerIndex=-1", "<autorun C:\\Veltrano\\Veltrano.exe>"}));
     r.chkAutoRun.SetValue(0);  // off empties the autorun entry
-    EXPECT_EQ(r.store.writes,
-              (Strings{"UseIP", "Interval=20", "Auto=1", "AutoRun=1", "UseIP=0", "Offset=-60", "ServerIndex=2",
-                       "<autorun C:\\Veltrano\\Veltrano.exe>", "AutoRun", "Interval=20", "Auto=1", "AutoRun=0",
-                       "UseIP=0", "Offset=-60", "ServerIndex=2", "<autorun >"}));
+    EXPECT_EQ(r.store.writes.back(), "<autorun >");
 
     // The offset chooser reaches OffsetMinutes only when saving; no selection keeps the last.
-    r.cmbOffset.index = 4;  // picked, handler not yet run
-    EXPECT_EQ(r.settings.OffsetMinutes(), -60);
-    r.settings.SaveSettings();
-    EXPECT_EQ(r.settings.OffsetMinutes(), 60);
-    r.cmbOffset.index = 0;
-    r.settings.SaveSettings();
-    EXPECT_EQ(r.settings.OffsetMinutes(), -60);
-    r.cmbOffset.index = -1;
-    r.cmbServer.Clear();  // a reload of the list
-    r.settings.SaveSettings();
-    EXPECT_EQ(r.store.values["Veltrano/General/Offset"], "-60");
-    EXPECT_EQ(r.store.values["Veltrano/General/ServerIndex"], "-1");
+    for (auto [index, minutes] : {std::pair{4, 60}, {0, -60}, {-1, -60}}) {
+        r.cmbOffset.index = static_cast<int16_t>(index);
+        r.settings.SaveSettings();
+        EXPECT_EQ(r.settings.OffsetMinutes(), minutes) << index;
+    }
 }
 
-TEST(Settings, StoredTextsAsTheControlsShowThem) {
-    struct Case {
-        const char *stored, *interval;  // stored: for all six values
-        int check, offsetIndex, offsetMinutes, serverIndex;
-    } cases[] = {
-        {nullptr, "1", 0, 2, 0, 0},     {"1", "1", 1, 2, 1, 1},     {"0", "1", 0, 2, 0, 0},   {"-5", "1", 0, 2, -5, -1},
-        {"0.5", "1", 0, 2, 0, 0},       {"0.6", "0.6", 1, 2, 1, 1}, {"30.5", "30.5", 0, 3, 30, -1},
-        {"+60", "+60", 0, 4, 60, -1},   {" 2 ", " 2 ", 0, 2, 2, 2},  // a check box refuses 2 and stays clear
-        {"3", "3", 0, 2, 3, -1},        // past the last server
-        {"65537", "65537", 0, 2, 0, -1},  // does not fit 16 bits: not server 1
+TEST(AppFolder, ExactlyOneTrailingBackslash) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\Program Files\\Tool\\Veltrano.exe", "C:\\Program Files\\Tool\\"}, {"C:\\Veltrano.exe", "C:\\"},
+        {"C:/Tools/Veltrano.exe", "C:/Tools\\"}, {"Veltrano.exe", ".\\"},
     };
-    for (const Case& c : cases) {
-        Stored stored;
-        for (const char* key : {"Interval", "Auto", "AutoRun", "UseIP", "Offset", "ServerIndex"})
-            if (c.stored) stored[key] = c.stored;
-        Rig r(stored);
-        SCOPED_TRACE(c.stored ? '"' + std::string(c.stored) + '"' : "nothing");
-        EXPECT_EQ(r.txtInterval.text, c.interval);
-        EXPECT_EQ((std::vector{r.chkAuto.value, r.chkAutoRun.value, r.chkUseIP.value}), std::vector(3, c.check));
-        EXPECT_EQ(r.cmbOffset.index, c.offsetIndex);
-        EXPECT_EQ(r.settings.OffsetMinutes(), c.offsetMinutes);
-        EXPECT_EQ(r.cmbServer.index, c.serverIndex);
-    }
+    for (const auto& [exe, folder] : cases) EXPECT_EQ(AppFolderFromExePath(exe), folder) << exe;
 }
 
 }  // namespace

@@ -1,0 +1,88 @@
+#include "clock/Sntp.h"
+
+#include <chrono>
+#include <random>
+
+#include "clock/TimeProtocol.h"
+
+namespace {
+
+constexpr int64_t kEraLength = int64_t{1} << 32;
+constexpr int64_t kEraPivot = int64_t{1} << 31;
+constexpr SystemTime kNtpEpoch{1900, 1, 0, 1, 0, 0, 0, 0};
+
+constexpr uint8_t kVersion = 4;
+constexpr uint8_t kModeClient = 3, kModeServer = 4;
+constexpr uint8_t kLeapUnsynchronised = 3;
+constexpr uint8_t kMaxStratum = 15;
+
+uint64_t BigEndian(std::string_view bytes, size_t at, size_t length) {
+    uint64_t v = 0;
+    for (size_t i = 0; i < length; ++i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+}
+
+// Floor division, so that a negative millisecond count borrows a whole second.
+int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
+
+}  // namespace
+
+int64_t NtpToMicroseconds(NtpTimestamp t) {
+    int64_t seconds = static_cast<int64_t>(t >> 32);
+    if (seconds < kEraPivot) seconds += kEraLength;
+    return seconds * 1'000'000 + static_cast<int64_t>(((t & 0xFFFFFFFFu) * 1'000'000) >> 32);
+}
+
+int64_t MicrosecondsSince1900(const SystemTime& utc) {
+    return SecondsBetween(utc, kNtpEpoch) * 1'000'000 + int64_t{utc.wMilliseconds} * 1000;
+}
+
+void AddMilliseconds(SystemTime& utc, int64_t ms) {
+    const int64_t total = int64_t{utc.wMilliseconds} + ms;
+    const int64_t seconds = FloorDiv(total, 1000);
+    AddSeconds(utc, seconds);
+    utc.wMilliseconds = static_cast<uint16_t>(total - seconds * 1000);
+}
+
+std::string SntpRequest(NtpTimestamp transmit) {
+    std::string packet(kNtpPacketLength, '\0');
+    packet[0] = static_cast<char>(kVersion << 3 | kModeClient);
+    for (int i = 0; i < 8; ++i) packet[40 + i] = static_cast<char>(transmit >> (56 - 8 * i));
+    return packet;
+}
+
+NtpTimestamp RandomNtpTimestamp() {
+    try {
+        std::random_device device;
+        return NtpTimestamp{device()} << 32 | device();
+    } catch (const std::exception&) {
+        // Never seen on Windows, where the generator is rand_s: the counter's
+        // low bits are still hard to guess from afar.
+        return static_cast<NtpTimestamp>(std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    }
+}
+
+SntpReply CheckSntpReply(std::string_view datagram, NtpTimestamp sent) {
+    SntpReply reply;
+    if (datagram.size() < kNtpPacketLength) return reply;
+    const auto first = static_cast<unsigned char>(datagram[0]);
+    const auto stratum = static_cast<unsigned char>(datagram[1]);
+    if ((first & 7) != kModeServer || BigEndian(datagram, 24, 8) != sent) return reply;
+    if (stratum == 0) {
+        const std::string code(datagram.substr(12, 4));
+        if (code == "RATE" || code == "DENY" || code == "RSTR") {
+            reply.outcome = SntpReply::Outcome::KissOfDeath;
+            reply.kissCode = code;
+        }
+        return reply;
+    }
+    reply.receive = BigEndian(datagram, 32, 8);
+    reply.transmit = BigEndian(datagram, 40, 8);
+    if (first >> 6 == kLeapUnsynchronised || stratum > kMaxStratum || reply.transmit == 0) return reply;
+    reply.outcome = SntpReply::Outcome::Valid;
+    return reply;
+}
+
+ClockOffset OffsetAndDelay(int64_t t1, int64_t t2, int64_t t3, int64_t t4) {
+    return {((t2 - t1) + (t3 - t4)) / 2, (t4 - t1) - (t3 - t2)};
+}

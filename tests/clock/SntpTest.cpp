@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "clock/Sntp.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeSocket.h"
+#include "fakes/SyncRig.h"
+
+namespace {
+
+constexpr NtpTimestamp kSent = 0x0123456789ABCDEF;
+
+// A reply that passes, then spoilt one field at a time.
+std::string Reply(uint8_t first = 0x24, uint8_t stratum = 2, NtpTimestamp originate = kSent,
+                  NtpTimestamp transmit = 0xE2E1F3C780000000, const char* refId = "GPS", size_t size = 48) {
+    std::string r(size, '\0');
+    r[0] = static_cast<char>(first), r[1] = static_cast<char>(stratum);
+    r.replace(12, 4, std::string(refId).append(4, '\0').substr(0, 4));
+    for (int i = 0; i < 8; ++i) {
+        r[24 + i] = static_cast<char>(originate >> (56 - 8 * i));
+        r[40 + i] = static_cast<char>(transmit >> (56 - 8 * i));
+    }
+    return r.replace(32, 8, r.substr(40, 8));  // received when sent
+}
+
+NtpTimestamp Originate(const std::string& request) {
+    NtpTimestamp t = 0;
+    for (int i = 40; i < 48; ++i) t = t << 8 | static_cast<uint8_t>(request[i]);
+    return t;
+}
+
+// A server 1.5 s ahead of the fake clock's 2020-08-15 05:40:23.000 answers in
+// 10 ms: the offset is 1.5 s less half of that, 1495 ms.
+struct NtpRig : SyncRig<FakeSocket, FakePump, FakeClock> {
+    NtpRig() : SyncRig({{"time.example", "127.0.0.2", "", ServerProtocol::Ntp}}, {2020, 1, 0, 1, 0, 0, 0, 0}) {
+        clock.utc = {2020, 8, 0, 15, 5, 40, 23, 0};
+        socket.answer = [](const std::string& q) { return Reply(0x24, 2, Originate(q), 0xE2E1F3C880000000); };
+    }
+};
+
+TEST(Sntp, RequestIsVersion4ClientWithOnlyTheTransmitTimestamp) {
+    std::string expected(48, '\0');
+    expected[0] = 0x23;
+    expected.replace(40, 8, "\x01\x23\x45\x67\x89\xAB\xCD\xEF");
+    EXPECT_EQ(SntpRequest(kSent), expected);
+}
+
+TEST(Sntp, OnlyAnEchoingSynchronisedServerReplyPassesAndOnlyAnEchoingKissStops) {
+    using O = SntpReply::Outcome;
+    const std::pair<std::string, O> cases[] = {
+        {Reply(), O::Valid},
+        {Reply(0x24, 2, kSent, 1, "GPS", 68), O::Valid},  // with a key and digest after the header
+        {Reply(0x24, 2, kSent, 1, "GPS", 47), O::ErrorInData},
+        {Reply(0x23), O::ErrorInData},                     // client mode
+        {Reply(0x24, 2, kSent + 1), O::ErrorInData},       // not our request
+        {Reply(0xE4), O::ErrorInData},                     // leap indicator 3: not synchronised
+        {Reply(0x24, 16), O::ErrorInData},
+        {Reply(0x24, 2, kSent, 0), O::ErrorInData},
+        {Reply(0xE4, 0, kSent, 0, "RATE"), O::KissOfDeath},
+        {Reply(0xE4, 0, kSent, 0, "RSTR"), O::KissOfDeath},
+        {Reply(0xE4, 0, kSent + 1, 0, "DENY"), O::ErrorInData},  // a forged kiss
+        {Reply(0xE4, 0, kSent, 0, "INIT"), O::ErrorInData},
+    };
+    for (const auto& [datagram, outcome] : cases) {
+        const SntpReply r = CheckSntpReply(datagram, kSent);
+        EXPECT_EQ(r.outcome, outcome) << &datagram - &cases[0].first;
+        EXPECT_EQ(r.kissCode.empty(), outcome != O::KissOfDeath);
+    }
+}
+
+TEST(Sntp, OffsetAndDelayAcrossThe2036Wrap) {
+    // Client: 2036-02-07 06:28:15.000 sends, 06:28:15.010 receives. Server:
+    // 06:28:16.500 receives and 06:28:16.501 sends, past the wrap.
+    SystemTime sent{2036, 2, 0, 7, 6, 28, 15, 0}, received = sent;
+    received.wMilliseconds = 10;
+    const int64_t t2 = NtpToMicroseconds(0x0000000080000000), t3 = t2 + 1000;
+    EXPECT_EQ(t2, (int64_t{1} << 32) * 1'000'000 + 500'000);
+    EXPECT_EQ(NtpToMicroseconds(0xFFFFFFFF00000000), 4294967295LL * 1'000'000);
+    const ClockOffset c = OffsetAndDelay(MicrosecondsSince1900(sent), t2, t3, MicrosecondsSince1900(received));
+    EXPECT_EQ(c.offsetUs, 1'495'500);
+    EXPECT_EQ(c.delayUs, 9'000);
+
+    SystemTime t{2020, 12, 0, 31, 23, 59, 59, 900};
+    AddMilliseconds(t, 150);
+    EXPECT_EQ(t, (SystemTime{2021, 1, 0, 1, 0, 0, 0, 50}));
+    AddMilliseconds(t, -1'100);
+    EXPECT_EQ(t, (SystemTime{2020, 12, 0, 31, 23, 59, 58, 950}));
+}
+
+TEST(SyncTime, NtpOffsetIsExactToTheMillisecondAndEachServerWaitsItsTurn) {
+    NtpRig r;
+    // The wall clock jumps while the reply is awaited: the monotonic clock times it.
+    r.pump.hook = [&] { r.clock.utc.wHour = r.socket.sent.empty() ? 5 : 9; };
+    r.Check();
+    EXPECT_EQ(r.lblInfo.Text(), " Local time inaccurate - difference is 2 seconds!");
+    r.pump.hook = nullptr, r.clock.utc.wHour = 5, r.offsetMinutes = -60;
+    EXPECT_GT(r.Synchronize(), 14.98);  // the first request went 10 ms before the end of its run
+    EXPECT_EQ(r.lblInfo.history[2], " Waiting 15 s before asking time.example again ...");
+    EXPECT_EQ(r.clock.setCalls, (std::vector<SystemTime>{{2020, 8, 0, 15, 6, 40, 24, 495}}));
+}
+
+TEST(SyncTime, KissOfDeathStopsEveryLaterQueryOfThatServer) {
+    NtpRig r;
+    r.socket.answer = [](const std::string& request) { return Reply(0xE4, 0, Originate(request), 0, "RATE"); };
+    r.Check();
+    r.chkUseIP.value = 1;  // nor by its address
+    r.Synchronize();
+    EXPECT_EQ(r.lblInfo.history, (std::vector<std::string>{" Getting Time from time.example ...",
+                                                            " time.example asked not to be queried any more (RATE)",
+                                                            " 127.0.0.2 asked not to be queried any more (RATE)"}));
+    EXPECT_EQ(r.socket.sent.size(), 1u);
+}
+
+}  // namespace

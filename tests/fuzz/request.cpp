@@ -1,0 +1,10 @@
+// Any bytes on the time service's pipe, as a client that owes us nothing sends them.
+#include "fuzz/Property.h"
+#include "service/SyncRequest.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view bytes = Text(data, size);
+    // One way to write each request: what is taken is exactly what would be sent.
+    if (const auto request = ParseRequest(bytes)) REQUIRE(FormatRequest(*request) == bytes);
+    return 0;
+}
