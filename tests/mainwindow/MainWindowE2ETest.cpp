@@ -68,8 +68,9 @@ TEST_F(MainWindow, OpensAsDesignedInAFolderBeyondTheAnsiCodePageRefusingReloadsD
     ASSERT_TRUE(p.Start());
     EXPECT_EQ(WindowTextOf(p.Window()), VELTRANO_EXPECTED_TITLE);
     EXPECT_TRUE(WaitFor([&] { return p.Focus() == p.Control(kIdChkAuto); }, 3000));
-    // The clock display follows the local time once the timer runs.
-    EXPECT_TRUE(WaitFor([&] { return p.Text(kIdLblTime) != "#"; }, 3000));
+    // The clock display follows the local time: shown at once, then ticking.
+    const std::string shown = p.Text(kIdLblTime);
+    EXPECT_TRUE(WaitFor([&] { return p.Text(kIdLblTime) != shown; }, 3000)) << shown;
     PostMessageA(p.Focus(), WM_SYSCHAR, 'c', 1 | (1 << 29));  // Alt+C, "&Check Time", as the keyboard sends it
     EXPECT_TRUE(p.Shows(kIdLblInfo, " Local time is OK"));
 
