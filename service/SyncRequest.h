@@ -14,7 +14,7 @@
 // On the pipe it is four lines of text, each ending in LF, in this order:
 //   veltrano-sync 1
 //   server HOST|ADDRESS
-//   options USE-ADDRESS PROTOCOL OFFSET      (0 or 1, time or ntp, minutes)
+//   options USE-ADDRESS PROTOCOL OFFSET BY   (0 or 1, time or ntp, minutes, user or auto)
 //   end
 // and nothing after. Anything else is malformed.
 struct SyncRequest {
@@ -22,14 +22,40 @@ struct SyncRequest {
     bool useAddress = false;
     bool ntp = false;
     int32_t offsetMinutes = 0;
+    // A run nobody watches is held to the smaller corrections, there too.
+    bool automatic = false;
     bool operator==(const SyncRequest&) const = default;
 };
+
+// The pipe the service listens on, and the name it runs under.
+inline constexpr const char* kServicePipeName = R"(\\.\pipe\Veltrano.TimeService)";
+inline constexpr const char* kServiceName = "VeltranoTime";
+// The switch that starts the program's exe as the service.
+inline constexpr const char* kServiceSwitch = "/service";
 
 // No request is longer; the service reads no more than this.
 inline constexpr size_t kMaxRequestBytes = 600;
 
 std::string FormatRequest(const SyncRequest& request);
 std::optional<SyncRequest> ParseRequest(std::string_view bytes);
+// True once bytes read so far hold a whole request, or more than any may
+// be: the service reads no further then.
+bool RequestEnded(std::string_view bytes);
+
+// What the service did with a request, in the same kind of four lines:
+//   veltrano-sync 1
+//   result set|failed|refused
+//   text STATUS-LINE      (the run's own text; for refused, why)
+//   end
+struct SyncReply {
+    enum class Result { Set, Failed, Refused };
+    Result result = Result::Refused;
+    std::string text;
+    bool operator==(const SyncReply&) const = default;
+};
+inline constexpr size_t kMaxReplyBytes = 1024;
+std::string FormatReply(const SyncReply& reply);
+std::optional<SyncReply> ParseReply(std::string_view bytes);
 
 // Why the service will not run a well-formed request, or nothing when it
 // will: the server must be a line of the service's own list (host, address
