@@ -5,22 +5,13 @@
 #include "platform/MessageBox_win.h"
 #include "platform/Process.h"
 #include "resources/Addresses.h"
+#include "resources/BuiltOn.h"
 #include "resources/resource.h"
 #include "serverlist/ServerChooser.h"
 #include "serverlist/ServerList.h"
 #include "settings/Startup.h"
 
 namespace {
-
-// The build's date, set by CMake as yyyymmdd.
-SystemTime BuiltOn() {
-    constexpr int kDate = VELTRANO_BUILT_ON;
-    SystemTime t;
-    t.wYear = kDate / 10000;
-    t.wMonth = kDate / 100 % 100;
-    t.wDay = kDate % 100;
-    return t;
-}
 
 int ButtonIndex(int id) {
     switch (id) {
