@@ -67,19 +67,17 @@ FunctionEnd
 !insertmacro CloseVeltrano ""
 !insertmacro CloseVeltrano "un."
 
-; The running service holds the exe: asks it to stop and waits until the exe
-; can be opened for writing, at most about 20 s. Nothing to do when there is
-; no service (a first install, or one of a version without it).
+; The running service holds the exe. Asked to stop before the program is
+; closed, so that both go at once; a wait for the exe follows.
 !macro StopTimeService un
 Function ${un}StopTimeService
-    nsExec::Exec '${SC} query ${SERVICE_NAME}'
-    Pop $0
-    ${If} $0 != 0
-        Return
-    ${EndIf}
-    DetailPrint "Stopping the Veltrano Time Service..."
     nsExec::Exec '${SC} stop ${SERVICE_NAME}'
     Pop $0
+FunctionEnd
+
+; Until the exe can be opened for writing, at most about 20 s: the service
+; lets go of it a moment after it says it stopped.
+Function ${un}WaitForFreeExe
     StrCpy $2 0
     ${Do}
         ${IfNot} ${FileExists} "$INSTDIR\Veltrano.exe"
@@ -178,6 +176,7 @@ FunctionEnd
 Section "Veltrano"
     Call StopTimeService
     Call CloseVeltrano
+    Call WaitForFreeExe
     SetOutPath "$INSTDIR"
     File "${BIN}/Veltrano.exe"
     File "${BIN}/veltrano-help.html"
@@ -214,8 +213,9 @@ FunctionEnd
 ; settings of each user (HKCU\Software\Veltrano) stay.
 Section "Uninstall"
     Call un.StopTimeService
-    Call un.DeleteTimeService
     Call un.CloseVeltrano
+    Call un.WaitForFreeExe
+    Call un.DeleteTimeService
     Delete "$INSTDIR\Veltrano.exe"
     Delete "$INSTDIR\veltrano-help.html"
     Delete "$INSTDIR\ntp_servers.txt"
