@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/BulkMemory.h"
 #include "platform/ReadOnlyFile.h"
 
 namespace {
@@ -51,7 +52,7 @@ ServerEntry EntryFromLine(char* text, std::string_view line, ServerProtocol& pro
 // spare byte after its end, for the NUL that ends the last field.
 class ListParser {
 public:
-    explicit ListParser(std::unique_ptr<char[]> text) : text_(std::move(text)) {}
+    explicit ListParser(BulkBytes text) : text_(std::move(text)) {}
 
     // The text now holds size bytes: every line that surely ended becomes an
     // entry. A CR as the last byte may yet be followed by its LF.
@@ -62,7 +63,7 @@ public:
     // text that holds no line leaves the table as it was.
     void Finish(size_t size, bool complete, ServerTable& table) {
         TakeLines(size, size, complete);
-        if (entries_.empty()) return;
+        if (entries_.size() == 0) return;
         table = ServerTable(std::move(entries_), std::move(text_), std::move(ntp_));
     }
 
@@ -87,12 +88,13 @@ private:
 
     void Add(std::string_view line) {
         ServerProtocol protocol;
-        entries_.push_back(EntryFromLine(text_.get(), line, protocol));
+        ServerEntry& entry = entries_.Add();
+        entry = EntryFromLine(text_.get(), line, protocol);
         if (protocol == ServerProtocol::Ntp) ntp_.resize(entries_.size()), ntp_.back() = true;
     }
 
-    std::unique_ptr<char[]> text_;
-    std::deque<ServerEntry> entries_;
+    BulkBytes text_;
+    ServerEntries entries_;
     std::vector<bool> ntp_;  // as in ServerTable
     size_t pos_ = 0;       // where the next line starts
     size_t searched_ = 0;  // no CR lies between pos_ and here: a long line is searched once
@@ -105,7 +107,7 @@ std::string_view StripNull(std::string_view text) { return text.substr(0, text.f
 
 void ParseServerList(std::string_view bytes, bool complete, ServerTable& table) {
     try {
-        auto text = std::make_unique_for_overwrite<char[]>(bytes.size() + 1);
+        BulkBytes text = AllocateBulk(bytes.size() + 1);
         std::memcpy(text.get(), bytes.data(), bytes.size());
         ListParser(std::move(text)).Finish(bytes.size(), complete, table);
     } catch (const std::bad_alloc&) {
@@ -121,7 +123,7 @@ void LoadServerList(const std::string& appFolder, ServerTable& table) {
         if (fileSize < 0 || static_cast<uint64_t>(fileSize) >= SIZE_MAX) return;
         const size_t size = static_cast<size_t>(fileSize);
         // Not zeroed first: for a large list that pass costs as much as parsing.
-        auto text = std::make_unique_for_overwrite<char[]>(size + 1);
+        BulkBytes text = AllocateBulk(size + 1);
         char* const data = text.get();
         ListParser parser(std::move(text));
         // A file that shrank since its size was taken simply ends sooner;
