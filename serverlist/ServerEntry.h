@@ -45,9 +45,9 @@ struct ServerEntry {
 
 // The entries of a table, in blocks that stay where they are: a table that
 // grows as the file is read neither moves its entries nor holds them twice
-// while it grows. Each block holds as many as all before it and 64 more, so
-// a short list takes little memory and a long one a few blocks, large
-// enough to be worth AllocateBulk's large pages.
+// while it grows. Each block holds twice as many as the one before, so a
+// short list takes little memory and a long one a few blocks, large enough
+// to be worth AllocateBulk's large pages.
 class ServerEntries {
 public:
     class Iterator {
@@ -71,14 +71,19 @@ public:
     };
 
     ServerEntries() = default;
+    // The first block holds expected entries rounded down to a power of two,
+    // at least 64.
+    explicit ServerEntries(size_t expected)
+        : firstShift_(std::max(kLeastShift, int(std::bit_width(expected)) - 1)) {}
     ServerEntries(const ServerEntries& other) {
         for (const ServerEntry& e : other) Add() = e;
     }
     ServerEntries(ServerEntries&& other) noexcept
-        : blocks_(std::move(other.blocks_)), size_(std::exchange(other.size_, 0)) {}
+        : blocks_(std::move(other.blocks_)), size_(std::exchange(other.size_, 0)), firstShift_(other.firstShift_) {}
     ServerEntries& operator=(ServerEntries other) noexcept {
         std::swap(blocks_, other.blocks_);
         std::swap(size_, other.size_);
+        std::swap(firstShift_, other.firstShift_);
         return *this;
     }
 
@@ -95,7 +100,7 @@ public:
     // when there is no memory for it.
     ServerEntry& Add() {
         const auto [block, at] = Locate(size_);
-        if (block == blocks_.size()) blocks_.push_back(AllocateBulk(sizeof(ServerEntry) << (kFirstShift + block)));
+        if (block == blocks_.size()) blocks_.push_back(AllocateBulk(sizeof(ServerEntry) << (firstShift_ + block)));
         ServerEntry* const entry = new (Block(block) + at) ServerEntry;
         ++size_;
         return *entry;
@@ -103,17 +108,19 @@ public:
 
 private:
     static_assert(std::is_trivially_destructible_v<ServerEntry>, "blocks are freed without destroying entries");
-    static constexpr int kFirstShift = 6;  // the first block holds 64 entries
+    static constexpr int kLeastShift = 6;
 
-    // Block k holds 64 << k entries and starts at entry 64 * (2^k - 1).
-    static std::pair<size_t, size_t> Locate(size_t i) {
-        const size_t block = std::bit_width((i >> kFirstShift) + 1) - 1;
-        return {block, i - (((size_t(1) << block) - 1) << kFirstShift)};
+    // With a first block of n entries, block k holds n << k of them and
+    // starts at entry n * (2^k - 1).
+    std::pair<size_t, size_t> Locate(size_t i) const {
+        const size_t block = std::bit_width((i >> firstShift_) + 1) - 1;
+        return {block, i - (((size_t(1) << block) - 1) << firstShift_)};
     }
     ServerEntry* Block(size_t k) const { return std::launder(reinterpret_cast<ServerEntry*>(blocks_[k].get())); }
 
     std::vector<BulkBytes> blocks_;
     size_t size_ = 0;
+    int firstShift_ = kLeastShift;  // the first block holds 1 << firstShift_ entries
 };
 
 // An entry given by its fields' text, for a table made by hand.

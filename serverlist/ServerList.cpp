@@ -14,6 +14,10 @@ constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 // Bytes read at a time: each piece is parsed while it is still in the cache.
 constexpr size_t kPieceSize = 256 * 1024;
+// Fewer bytes than most lines hold. The first block of entries is sized by
+// it, so that a long list starts with one block large enough for large
+// pages rather than a run of small ones, each faulted in page by page.
+constexpr size_t kShortLine = 64;
 
 std::string_view TrimSpaces(std::string_view s) {
     // Only the space character: a tab at either end belongs to the field.
@@ -49,10 +53,11 @@ ServerEntry EntryFromLine(char* text, std::string_view line, ServerProtocol& pro
 }
 
 // Turns the list's text into entries as its bytes arrive. The text has one
-// spare byte after its end, for the NUL that ends the last field.
+// spare byte after its end, for the NUL that ends the last field, and is
+// expected to hold size bytes.
 class ListParser {
 public:
-    explicit ListParser(BulkBytes text) : text_(std::move(text)) {}
+    ListParser(BulkBytes text, size_t size) : text_(std::move(text)), entries_(size / kShortLine) {}
 
     // The text now holds size bytes: every line that surely ended becomes an
     // entry. A CR as the last byte may yet be followed by its LF.
@@ -109,7 +114,7 @@ void ParseServerList(std::string_view bytes, bool complete, ServerTable& table) 
     try {
         BulkBytes text = AllocateBulk(bytes.size() + 1);
         std::memcpy(text.get(), bytes.data(), bytes.size());
-        ListParser(std::move(text)).Finish(bytes.size(), complete, table);
+        ListParser(std::move(text), bytes.size()).Finish(bytes.size(), complete, table);
     } catch (const std::bad_alloc&) {
         // A list too large for memory leaves the previous one in place.
     }
@@ -125,7 +130,7 @@ void LoadServerList(const std::string& appFolder, ServerTable& table) {
         // Not zeroed first: for a large list that pass costs as much as parsing.
         BulkBytes text = AllocateBulk(size + 1);
         char* const data = text.get();
-        ListParser parser(std::move(text));
+        ListParser parser(std::move(text), size);
         // A file that shrank since its size was taken simply ends sooner;
         // only a read error makes the tail unreliable.
         size_t got = 0;
