@@ -40,7 +40,7 @@ inline void BulkFree::operator()(char* block) const {
 
 inline BulkBytes AllocateBulk(size_t size) {
     constexpr size_t kHugePage = size_t(2) << 20;
-    // Below two huge pages the rounding would waste more than it saves.
+    // Less than one huge page has no large page to gain.
     if (size < kHugePage) return BulkBytes(new char[size]);
     if (size > SIZE_MAX - 2 * kHugePage) throw std::bad_alloc();
     const size_t mapped = (size + kHugePage - 1) & ~(kHugePage - 1);
