@@ -126,7 +126,7 @@ bool SyncRun::WaitForTurn(double turn, const std::string& server) {
     for (int64_t shown = -1; clock_.MonotonicSeconds() < turn;) {
         if (shared_.windowsClosing) return false;
         const auto left = static_cast<int64_t>(std::ceil(turn - clock_.MonotonicSeconds()));
-        if (left != shown) {
+        if (left != shown && !server.empty()) {
             controls_.lblInfo.SetText(" Waiting " + std::to_string(left) + " s before asking " + server +
                                       " again ...");
         }
@@ -330,12 +330,7 @@ bool SyncRun::SetThroughService(const Choice& choice, RunBy by, double turn) {
 void SyncRun::PauseBeforeFurtherCheck(double queryStarted) {
     events_.PumpPendingEvents();
     const double now = clock_.MonotonicSeconds();
-    double until = queryStarted + kMinSecondsBetweenQueries;
-    if (until < now + kRetryPauseMilliseconds / 1000.0) until = now + kRetryPauseMilliseconds / 1000.0;
-    while (clock_.MonotonicSeconds() < until && !shared_.windowsClosing) {
-        clock_.Sleep(kPollMilliseconds);
-        events_.PumpPendingEvents();
-    }
+    WaitForTurn(std::max(queryStarted + kMinSecondsBetweenQueries, now + kRetryPauseMilliseconds / 1000.0), {});
 }
 
 // The request goes as soon as the socket is tied to the server's address,

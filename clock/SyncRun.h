@@ -129,7 +129,9 @@ private:
     void SetClock(const Choice& choice, const SystemTime& serverTime, const SystemTime& systemTime, RunBy by);
     // False, with nothing shown, when no service took the request.
     bool SetThroughService(const Choice& choice, RunBy by, double turn);
-    // False when the window closed meanwhile.
+    // Waits until the monotonic clock reaches turn, the window alive and,
+    // unless server is empty, the seconds left on the status line. False
+    // when the window closed meanwhile.
     bool WaitForTurn(double turn, const std::string& server);
     void Finish();
 
