@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/BulkMemory.h"
 #include "platform/ReadOnlyFile.h"
 
 namespace {
@@ -13,6 +14,10 @@ constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 // Bytes read at a time: each piece is parsed while it is still in the cache.
 constexpr size_t kPieceSize = 256 * 1024;
+// Fewer bytes than most lines hold. The first block of entries is sized by
+// it, so that a long list starts with one block large enough for large
+// pages rather than a run of small ones, each faulted in page by page.
+constexpr size_t kShortLine = 64;
 
 std::string_view TrimSpaces(std::string_view s) {
     // Only the space character: a tab at either end belongs to the field.
@@ -48,10 +53,11 @@ ServerEntry EntryFromLine(char* text, std::string_view line, ServerProtocol& pro
 }
 
 // Turns the list's text into entries as its bytes arrive. The text has one
-// spare byte after its end, for the NUL that ends the last field.
+// spare byte after its end, for the NUL that ends the last field, and is
+// expected to hold size bytes.
 class ListParser {
 public:
-    explicit ListParser(std::unique_ptr<char[]> text) : text_(std::move(text)) {}
+    ListParser(BulkBytes text, size_t size) : text_(std::move(text)), entries_(size / kShortLine) {}
 
     // The text now holds size bytes: every line that surely ended becomes an
     // entry. A CR as the last byte may yet be followed by its LF.
@@ -62,7 +68,7 @@ public:
     // text that holds no line leaves the table as it was.
     void Finish(size_t size, bool complete, ServerTable& table) {
         TakeLines(size, size, complete);
-        if (entries_.empty()) return;
+        if (entries_.size() == 0) return;
         table = ServerTable(std::move(entries_), std::move(text_), std::move(ntp_));
     }
 
@@ -87,12 +93,13 @@ private:
 
     void Add(std::string_view line) {
         ServerProtocol protocol;
-        entries_.push_back(EntryFromLine(text_.get(), line, protocol));
+        ServerEntry& entry = entries_.Add();
+        entry = EntryFromLine(text_.get(), line, protocol);
         if (protocol == ServerProtocol::Ntp) ntp_.resize(entries_.size()), ntp_.back() = true;
     }
 
-    std::unique_ptr<char[]> text_;
-    std::deque<ServerEntry> entries_;
+    BulkBytes text_;
+    ServerEntries entries_;
     std::vector<bool> ntp_;  // as in ServerTable
     size_t pos_ = 0;       // where the next line starts
     size_t searched_ = 0;  // no CR lies between pos_ and here: a long line is searched once
@@ -105,9 +112,9 @@ std::string_view StripNull(std::string_view text) { return text.substr(0, text.f
 
 void ParseServerList(std::string_view bytes, bool complete, ServerTable& table) {
     try {
-        auto text = std::make_unique_for_overwrite<char[]>(bytes.size() + 1);
+        BulkBytes text = AllocateBulk(bytes.size() + 1);
         std::memcpy(text.get(), bytes.data(), bytes.size());
-        ListParser(std::move(text)).Finish(bytes.size(), complete, table);
+        ListParser(std::move(text), bytes.size()).Finish(bytes.size(), complete, table);
     } catch (const std::bad_alloc&) {
         // A list too large for memory leaves the previous one in place.
     }
@@ -121,9 +128,9 @@ void LoadServerList(const std::string& appFolder, ServerTable& table) {
         if (fileSize < 0 || static_cast<uint64_t>(fileSize) >= SIZE_MAX) return;
         const size_t size = static_cast<size_t>(fileSize);
         // Not zeroed first: for a large list that pass costs as much as parsing.
-        auto text = std::make_unique_for_overwrite<char[]>(size + 1);
+        BulkBytes text = AllocateBulk(size + 1);
         char* const data = text.get();
-        ListParser parser(std::move(text));
+        ListParser parser(std::move(text), size);
         // A file that shrank since its size was taken simply ends sooner;
         // only a read error makes the tail unreliable.
         size_t got = 0;

@@ -33,7 +33,12 @@ bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0
 
 std::string FormatRequest(const SyncRequest& r) {
     return std::string(kHeader) + "\nserver " + r.host + "|" + r.address + "\noptions " + (r.useAddress ? "1" : "0") +
-           (r.ntp ? " ntp " : " time ") + std::to_string(r.offsetMinutes) + "\nend\n";
+           (r.ntp ? " ntp " : " time ") + std::to_string(r.offsetMinutes) + (r.automatic ? " auto" : " user") +
+           "\nend\n";
+}
+
+bool RequestEnded(std::string_view bytes) {
+    return bytes.size() > kMaxRequestBytes || bytes == "end\n" || bytes.ends_with("\nend\n");
 }
 
 std::optional<SyncRequest> ParseRequest(std::string_view bytes) {
@@ -54,11 +59,14 @@ std::optional<SyncRequest> ParseRequest(std::string_view bytes) {
         return std::nullopt;
 
     options.remove_prefix(8);
-    if (options.size() < 8 || (options[0] != '0' && options[0] != '1') || options[1] != ' ') return std::nullopt;
+    if (options.size() < 2 || (options[0] != '0' && options[0] != '1') || options[1] != ' ') return std::nullopt;
     r.useAddress = options[0] == '1';
     options.remove_prefix(2);
     if (StartsWith(options, "ntp ")) r.ntp = true, options.remove_prefix(4);
     else if (StartsWith(options, "time ")) options.remove_prefix(5);
+    else return std::nullopt;
+    if (options.ends_with(" auto")) r.automatic = true, options.remove_suffix(5);
+    else if (options.ends_with(" user")) options.remove_suffix(5);
     else return std::nullopt;
     // A number as FormatRequest writes one: a sign only when negative, no
     // leading zero, at most four digits.
@@ -72,12 +80,17 @@ std::optional<SyncRequest> ParseRequest(std::string_view bytes) {
     return r;
 }
 
-std::optional<std::string> RefusalOf(const SyncRequest& request, const ServerTable& list) {
+std::optional<size_t> ListedIndex(const SyncRequest& request, const ServerTable& list) {
     const ServerProtocol protocol = request.ntp ? ServerProtocol::Ntp : ServerProtocol::Time;
-    bool listed = false;
-    for (size_t i = 0; i < list.size() && !listed; ++i)
-        listed = list[i].Host == request.host && list[i].Address == request.address && list.Protocol(i) == protocol;
-    if (!listed) return "not in the service's server list";
+    // The chooser's index is 16-bit: a line beyond it cannot be chosen.
+    for (size_t i = 0; i < list.size() && i <= INT16_MAX; ++i)
+        if (list[i].Host == request.host && list[i].Address == request.address && list.Protocol(i) == protocol)
+            return i;
+    return std::nullopt;
+}
+
+std::optional<std::string> RefusalOf(const SyncRequest& request, const ServerTable& list) {
+    if (!ListedIndex(request, list)) return "not in the service's server list";
     // Anything else would let a client move the clock by what it likes.
     if (std::none_of(kOffsetItems.begin(), kOffsetItems.end(),
                      [&](const OffsetItem& o) { return o.minutes == request.offsetMinutes; }))
@@ -85,9 +98,30 @@ std::optional<std::string> RefusalOf(const SyncRequest& request, const ServerTab
     return std::nullopt;
 }
 
-bool QueryPacer::MayQuery(const std::string& server, double now) {
-    const auto last = last_.find(server);
-    if (last != last_.end() && now - last->second < kMinSeconds) return false;
-    last_[server] = now;
-    return true;
+double QueryPacer::Book(const std::string& server, double now) {
+    // Only listed servers get this far, so the map stays as small as the list.
+    const auto [last, first] = last_.try_emplace(server, now);
+    if (!first) last->second = std::max(now, last->second + kMinSeconds);
+    return last->second;
+}
+
+std::string FormatReply(const SyncReply& reply) {
+    static constexpr const char* kResults[] = {"set", "failed", "refused"};
+    std::string text = reply.text;
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return std::string(kHeader) + "\nresult " + kResults[static_cast<int>(reply.result)] + "\ntext " + text +
+           "\nend\n";
+}
+
+std::optional<SyncReply> ParseReply(std::string_view bytes) {
+    if (bytes.size() > kMaxReplyBytes) return std::nullopt;
+    std::string_view header, result, text, end;
+    if (!NextLine(bytes, header) || !NextLine(bytes, result) || !NextLine(bytes, text) || !NextLine(bytes, end) ||
+        header != kHeader || end != "end" || !bytes.empty() || !StartsWith(text, "text "))
+        return std::nullopt;
+    SyncReply reply{SyncReply::Result::Set, std::string(text.substr(5))};
+    if (result == "result failed") reply.result = SyncReply::Result::Failed;
+    else if (result == "result refused") reply.result = SyncReply::Result::Refused;
+    else if (result != "result set") return std::nullopt;
+    return reply;
 }

@@ -57,6 +57,9 @@ inline constexpr size_t kMaxReplyBytes = 1024;
 std::string FormatReply(const SyncReply& reply);
 std::optional<SyncReply> ParseReply(std::string_view bytes);
 
+// The first line of list that the request names, if any.
+std::optional<size_t> ListedIndex(const SyncRequest& request, const ServerTable& list);
+
 // Why the service will not run a well-formed request, or nothing when it
 // will: the server must be a line of the service's own list (host, address
 // and protocol alike) and the offset one the offset chooser offers.
@@ -66,9 +69,10 @@ std::optional<std::string> RefusalOf(const SyncRequest& request, const ServerTab
 class QueryPacer {
 public:
     static constexpr double kMinSeconds = 4.0;
-    // True, and the query counted, when server may be asked at now
-    // (monotonic seconds).
-    bool MayQuery(const std::string& server, double now);
+    // When a query of server asked for at now (monotonic seconds) may go:
+    // now, or later when the server was asked less than kMinSeconds ago. The
+    // query is counted as made then.
+    double Book(const std::string& server, double now);
 
 private:
     std::map<std::string, double> last_;

@@ -4,7 +4,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes = Text(data, size);
-    // One way to write each request: what is taken is exactly what would be sent.
+    // One way to write each: what is taken is exactly what would be sent.
     if (const auto request = ParseRequest(bytes)) REQUIRE(FormatRequest(*request) == bytes);
+    if (const auto reply = ParseReply(bytes)) REQUIRE(FormatReply(*reply) == bytes);
+    REQUIRE(!ParseRequest(bytes) || RequestEnded(bytes));
     return 0;
 }
