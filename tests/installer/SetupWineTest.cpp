@@ -82,7 +82,9 @@ void ExpectTimeService(const std::wstring& exe) {
     }
     EXPECT_TRUE(delayed.fDelayedAutostart);
     SERVICE_STATUS status{};
-    const auto running = [&] { return QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING; };
+    const auto running = [&] {
+        return QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING;
+    };
     EXPECT_TRUE(WaitFor(running, 10000));
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
