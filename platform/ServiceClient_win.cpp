@@ -7,7 +7,8 @@ ServiceClient::Sent Win32ServiceClient::Send(std::string_view request) {
     Close();
     // Identification only: whoever answers may learn who we are, never act
     // as us.
-    const HANDLE pipe = CreateFileW(WideFromUtf8(pipeName_).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    // FILE_WRITE_DATA, not GENERIC_WRITE: the pipe grants its clients no more.
+    const HANDLE pipe = CreateFileW(WideFromUtf8(pipeName_).c_str(), GENERIC_READ | FILE_WRITE_DATA, 0, nullptr,
                                     OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_PIPE_BUSY ? Sent::Busy : Sent::NoService;
     pipe_.reset(pipe);

@@ -56,11 +56,25 @@ Io Read(HANDLE pipe, OVERLAPPED& ov, char* buffer, DWORD size, HANDLE stop, ULON
 Client ClientUser(HANDLE pipe, std::string& user) {
     user = "unknown";
     if (!ImpersonateNamedPipeClient(pipe)) return Client::Served;
-    wchar_t name[UNLEN + 1];
-    DWORD size = UNLEN + 1;
-    const bool named = GetUserNameW(name, &size) && size > 1;
-    if (!RevertToSelf()) return Client::Failed;
-    if (named) user = Utf8FromWide({name, size - 1});
+    // Clients connect at identification level, so the token is only read,
+    // and as the service: the client's identity may not act for us.
+    HANDLE token = nullptr;
+    const bool opened = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token);
+    if (!RevertToSelf()) {
+        if (opened) CloseHandle(token);
+        return Client::Failed;
+    }
+    if (!opened) return Client::Served;
+    const UniqueKernelHandle owned(token);
+    alignas(TOKEN_USER) BYTE info[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    if (!GetTokenInformation(token, TokenUser, info, sizeof info, &size)) return Client::Served;
+    wchar_t name[UNLEN + 1], domain[UNLEN + 1];
+    DWORD nameSize = UNLEN + 1, domainSize = UNLEN + 1;
+    SID_NAME_USE use;
+    if (LookupAccountSidW(nullptr, reinterpret_cast<TOKEN_USER*>(info)->User.Sid, name, &nameSize, domain,
+                          &domainSize, &use))
+        user = Utf8FromWide(domain) + "\\" + Utf8FromWide(name);
     return Client::Served;
 }
 

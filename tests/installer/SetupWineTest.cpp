@@ -7,7 +7,13 @@
 #include <fstream>
 #include <optional>
 
+#include "LoopbackPlan.h"
+#include "fakes/SyncRig.h"
+#include "platform/EventPump_win.h"
+#include "platform/ServiceClient_win.h"
 #include "platform/ServicePipe_win.h"
+#include "platform/Socket_win.h"
+#include "platform/SystemClock_win.h"
 #include "service/SyncRequest.h"
 
 namespace {
@@ -161,6 +167,17 @@ TEST(Setup, InstallsUpgradesOverTheRunningProgramAndUninstallsLeavingUserSetting
         << "127.0.0.60|127.0.0.60|chronyd|ntp\r\n";
     const SyncReply set = Ask(chronyd);
     EXPECT_EQ(set.result, SyncReply::Result::Set) << set.text;
+    // The program's own way there: the server is an hour late to its query,
+    // which Wine refuses to set as Windows refuses a user, and right to the
+    // service's.
+    std::ofstream(std::filesystem::path(dir + L"ntp_servers.txt"), std::ios::app) << "127.0.0.7|127.0.0.7|late\r\n";
+    {
+        Win32ServiceClient service(kServicePipeName);
+        SyncRig<Win32Socket, Win32EventPump, Win32SystemClock> program({{loopback::kLateOnce, loopback::kLateOnce, "late"}},
+                                                                      {}, &service);
+        program.Synchronize();
+        EXPECT_EQ(program.lblInfo.Text().substr(0, 26), " Time updated succesfully!") << program.lblInfo.Text();
+    }
 
     // Over the running program and a list of the user's own: the program is
     // closed as at log-off, which saves its settings, and the list stays.
