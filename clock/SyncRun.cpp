@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "service/SyncRequest.h"
+
 namespace {
 
 constexpr int32_t kOverflowNumber = 6;
@@ -23,6 +25,10 @@ std::string KissText(const std::string& server, const std::string& code) {
     return " " + server + " asked not to be queried any more (" + code + ")";
 }
 
+std::string UpdatedText(const SystemClock& clock) {
+    return " Time updated succesfully!  ( at " + FormatHourMinuteSecondAmPm(clock.LocalNow(), clock) + " )";
+}
+
 std::string DifferenceText(int64_t seconds) {
     return " Local time inaccurate - difference is " + std::to_string(seconds) + " seconds!";
 }
@@ -35,8 +41,8 @@ std::array<std::string, 2> NtpKeys(const ServerEntry& entry) {
 }  // namespace
 
 SyncRun::SyncRun(SyncControls controls, SyncShared shared, ClientSocket& winsock1, SystemClock& clock,
-                 EventPump& events)
-    : controls_(controls), shared_(shared), winsock1_(winsock1), clock_(clock), events_(events) {}
+                 EventPump& events, ServiceClient* service)
+    : controls_(controls), shared_(shared), winsock1_(winsock1), clock_(clock), events_(events), service_(service) {}
 
 void SyncRun::SyncTime(bool CheckOnly, bool IsRetry, RunBy by) {
     // A timer tick or a window handler may call in while a run waits; a
@@ -51,9 +57,11 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
     controls_.cmdCheckTime.SetEnabled(false);
     controls_.cmdSynchronize.SetEnabled(false);
 
+    clockSet_.reset();
     // Every ending passes through Finish, error path included.
     const std::optional<Choice> choice = ChooseServer();
     if (!choice) return Finish();
+    if (!checkOnly && viaService_ && SetThroughService(*choice, by, 0)) return Finish();
     if (choice->protocol == ServerProtocol::Ntp) {
         RunNtp(*choice, checkOnly, by);
         return Finish();
@@ -65,7 +73,7 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
     const SystemTime systemTime = clock_.GetSystemTime();
 
     if (!checkOnly) {
-        SetClock(*serverTime, systemTime, by);
+        SetClock(*choice, *serverTime, systemTime, by);
     } else if (!ReportCheck(*serverTime, systemTime, isRetry)) {
         PauseBeforeFurtherCheck(*queryStarted);
         Run(kCheckOnly, kRetry, by);
@@ -92,7 +100,7 @@ void SyncRun::RunNtp(const Choice& choice, bool checkOnly, RunBy by) {
     AddMilliseconds(serverTime, *offsetMs);
     ApplyOffset(serverTime, shared_.offsetMinutes);
     serverTime_ = serverTime;
-    if (!checkOnly) return SetClock(serverTime, systemTime, by);
+    if (!checkOnly) return SetClock(choice, serverTime, systemTime, by);
     // Whole seconds, rounded up: any difference beyond one second shows as at least two.
     const int64_t differenceMs = std::llabs(*offsetMs - int64_t{shared_.offsetMinutes} * 60'000);
     controls_.lblInfo.SetText(differenceMs <= 1000 ? kLocalTimeOk : DifferenceText((differenceMs + 999) / 1000));
@@ -111,11 +119,15 @@ bool SyncRun::AwaitNtpTurn(const Choice& choice) {
         if (const auto last = lastNtpQuery_.find(key); last != lastNtpQuery_.end())
             turn = std::max(turn, last->second + kMinSecondsBetweenNtpQueries);
     }
+    return WaitForTurn(turn, choice.server);
+}
+
+bool SyncRun::WaitForTurn(double turn, const std::string& server) {
     for (int64_t shown = -1; clock_.MonotonicSeconds() < turn;) {
         if (shared_.windowsClosing) return false;
         const auto left = static_cast<int64_t>(std::ceil(turn - clock_.MonotonicSeconds()));
-        if (left != shown) {
-            controls_.lblInfo.SetText(" Waiting " + std::to_string(left) + " s before asking " + choice.server +
+        if (left != shown && !server.empty()) {
+            controls_.lblInfo.SetText(" Waiting " + std::to_string(left) + " s before asking " + server +
                                       " again ...");
         }
         shown = left;
@@ -184,7 +196,7 @@ std::optional<double> SyncRun::StartQuery(const std::string& server, SocketProto
     winsock1_.SetProtocol(protocol);
     winsock1_.SetRemoteHost(server);
     winsock1_.SetRemotePort(port);
-    const double queryStarted = clock_.MonotonicSeconds();
+    const double queryStarted = queryStarted_ = clock_.MonotonicSeconds();
     if (auto failed = winsock1_.Connect()) {
         controls_.lblInfo.SetText(ErrorText(kCannotGetTime, failed->number, failed->description));
         return std::nullopt;
@@ -250,7 +262,7 @@ bool SyncRun::ReportCheck(const SystemTime& serverTime, const SystemTime& system
 
 // Anyone on the path can answer port 37, and a reply that passes every check
 // can still carry any date: the clock is only set to a time that can be true.
-void SyncRun::SetClock(const SystemTime& serverTime, const SystemTime& systemTime, RunBy by) {
+void SyncRun::SetClock(const Choice& choice, const SystemTime& serverTime, const SystemTime& systemTime, RunBy by) {
     // A day's grace: the build's date is a UTC day, and the user's offset
     // may move the server's time back across it.
     if (SecondsBetween(serverTime, shared_.builtOn) < -kBuildDateGraceSeconds) {
@@ -266,8 +278,13 @@ void SyncRun::SetClock(const SystemTime& serverTime, const SystemTime& systemTim
     }
     const ClockResult set = clock_.SetSystemTime(serverTime);
     if (set.ok) {
-        controls_.lblInfo.SetText(" Time updated succesfully!  ( at " +
-                                  FormatHourMinuteSecondAmPm(clock_.LocalNow(), clock_) + " )");
+        clockSet_ = ClockChange{systemTime, serverTime};
+        controls_.lblInfo.SetText(UpdatedText(clock_));
+    } else if (set.error == kPrivilegeNotHeld && service_ &&
+               // The service asks the server again: not sooner than the server allows.
+               SetThroughService(choice, by,
+                                 queryStarted_ + (ntp_ ? kMinSecondsBetweenNtpQueries : kMinSecondsBetweenQueries))) {
+        return;
     } else {
         controls_.lblInfo.SetText(
             ErrorText(" Cannot set the system clock! (An error occurred) ", set.error, set.description));
@@ -277,17 +294,43 @@ void SyncRun::SetClock(const SystemTime& serverTime, const SystemTime& systemTim
     lastSyncTimer_ = clock_.MonotonicSeconds();
 }
 
+bool SyncRun::SetThroughService(const Choice& choice, RunBy by, double turn) {
+    if (!WaitForTurn(turn, choice.server)) return false;
+    controls_.lblInfo.SetText(" Getting Time from " + choice.server + " ...");
+    const std::string request = FormatRequest({std::string(choice.entry.Host), std::string(choice.entry.Address),
+                                               choice.server != choice.entry.Host,
+                                               choice.protocol == ServerProtocol::Ntp, shared_.offsetMinutes,
+                                               by == RunBy::Automatic});
+    std::optional<SyncReply> reply;
+    bool sent = false;
+    for (const double t0 = clock_.MonotonicSeconds();
+         !shared_.windowsClosing && clock_.MonotonicSeconds() - t0 < kServiceTimeoutSeconds;) {
+        if (!sent) {
+            const ServiceClient::Sent outcome = service_->Send(request);
+            if (outcome == ServiceClient::Sent::NoService) break;
+            sent = outcome == ServiceClient::Sent::Sent;
+        } else if (const std::optional<std::string> bytes = service_->Reply()) {
+            reply = ParseReply(*bytes);
+            break;
+        }
+        clock_.Sleep(kPollMilliseconds);
+        events_.PumpPendingEvents();
+    }
+    service_->Close();
+    viaService_ = reply && reply->result != SyncReply::Result::Refused;
+    if (!viaService_) return false;
+    // The success text carries this user's time format, not the service's.
+    controls_.lblInfo.SetText(reply->result == SyncReply::Result::Set ? UpdatedText(clock_) : reply->text);
+    lastSyncTimer_ = clock_.MonotonicSeconds();
+    return true;
+}
+
 // The further check must not come sooner than the server allows, and the
 // window stays responsive meanwhile: no blocking sleep of the whole pause.
 void SyncRun::PauseBeforeFurtherCheck(double queryStarted) {
     events_.PumpPendingEvents();
     const double now = clock_.MonotonicSeconds();
-    double until = queryStarted + kMinSecondsBetweenQueries;
-    if (until < now + kRetryPauseMilliseconds / 1000.0) until = now + kRetryPauseMilliseconds / 1000.0;
-    while (clock_.MonotonicSeconds() < until && !shared_.windowsClosing) {
-        clock_.Sleep(kPollMilliseconds);
-        events_.PumpPendingEvents();
-    }
+    WaitForTurn(std::max(queryStarted + kMinSecondsBetweenQueries, now + kRetryPauseMilliseconds / 1000.0), {});
 }
 
 // The request goes as soon as the socket is tied to the server's address,

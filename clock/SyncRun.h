@@ -8,6 +8,7 @@
 #include "clock/TimeProtocol.h"
 #include "platform/Controls.h"
 #include "platform/EventPump.h"
+#include "platform/ServiceClient.h"
 #include "platform/Socket.h"
 #include "platform/SystemClock.h"
 #include "serverlist/ServerEntry.h"
@@ -32,6 +33,11 @@ struct SyncShared {
 
 // Who asked for a run: a run nobody watches must not make large corrections.
 enum class RunBy { User, Automatic };
+
+// What a run that set the clock changed, both UTC.
+struct ClockChange {
+    SystemTime from, to;
+};
 
 // SyncTime's two flags by name, so that a call says what it asks for.
 inline constexpr bool kCheckOnly = true;  // compare with the system clock, change nothing
@@ -58,9 +64,15 @@ public:
     // machines by default; beyond this an automatic run only reports.
     static constexpr int64_t kMaxAutomaticCorrectionSeconds = 15 * 3600;
     static constexpr int64_t kBuildDateGraceSeconds = 24 * 3600;
+    // Windows' ERROR_PRIVILEGE_NOT_HELD: the process may not set the clock.
+    static constexpr uint32_t kPrivilegeNotHeld = 1314;
+    // The time service's run may first wait for its server's turn, then
+    // for a reply: longer than one of ours.
+    static constexpr double kServiceTimeoutSeconds = 30.0;
 
-    SyncRun(SyncControls controls, SyncShared shared, ClientSocket& winsock1, SystemClock& clock,
-            EventPump& events);
+    // With a service, a clock this process may not set is set through it.
+    SyncRun(SyncControls controls, SyncShared shared, ClientSocket& winsock1, SystemClock& clock, EventPump& events,
+            ServiceClient* service = nullptr);
 
     // Does nothing while another run is in progress.
     void SyncTime(bool CheckOnly, bool IsRetry, RunBy by = RunBy::User);
@@ -74,6 +86,8 @@ public:
     std::optional<SystemTime> ServerTime() const { return serverTime_; }
     // What the last NTP reply that passed its checks measured.
     std::optional<ClockOffset> NtpOffset() const { return ntpOffset_; }
+    // What this process itself changed in the last run; empty when it did not.
+    const std::optional<ClockChange>& ClockSet() const { return clockSet_; }
 
     void Winsock1_Connect() override;
     void Winsock1_DataArrival(int32_t bytesTotal) override;
@@ -112,7 +126,13 @@ private:
     // What to add to the system clock, in milliseconds.
     std::optional<int64_t> NtpOffsetFromReply(const Choice& choice);
     void PauseBeforeFurtherCheck(double queryStarted);
-    void SetClock(const SystemTime& serverTime, const SystemTime& systemTime, RunBy by);
+    void SetClock(const Choice& choice, const SystemTime& serverTime, const SystemTime& systemTime, RunBy by);
+    // False, with nothing shown, when no service took the request.
+    bool SetThroughService(const Choice& choice, RunBy by, double turn);
+    // Waits until the monotonic clock reaches turn, the window alive and,
+    // unless server is empty, the seconds left on the status line. False
+    // when the window closed meanwhile.
+    bool WaitForTurn(double turn, const std::string& server);
     void Finish();
 
     SyncControls controls_;
@@ -120,6 +140,12 @@ private:
     ClientSocket& winsock1_;
     SystemClock& clock_;
     EventPump& events_;
+    ServiceClient* service_;
+    // Learnt when the service first stood in: the privilege does not come
+    // to a running process, so later runs go straight to the service.
+    bool viaService_ = false;
+    std::optional<ClockChange> clockSet_;
+    double queryStarted_ = 0;  // monotonic seconds at the last connect
     ReplyBuffer replyData_;
     double replyArrivedAt_ = 0;  // monotonic seconds of the last bytes received
     std::optional<double> lastSyncTimer_;

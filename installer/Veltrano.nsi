@@ -15,6 +15,10 @@ SetCompressor /SOLID lzma
 !define MAIN_WINDOW_CLASS "Veltrano.frmMain"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define AUTORUN_VALUE "Dravelquin"
+; The time service: its name (kServiceName) and the switch that starts the exe as it (kServiceSwitch).
+!define SERVICE_NAME "VeltranoTime"
+!define SERVICE_KEY "SYSTEM\CurrentControlSet\Services\${SERVICE_NAME}"
+!define SC '"$SYSDIR\sc.exe"'
 
 Name "Korvane Veltrano ${VERSION}"
 OutFile "${OUTFILE}"
@@ -63,6 +67,94 @@ FunctionEnd
 !insertmacro CloseVeltrano ""
 !insertmacro CloseVeltrano "un."
 
+; The running service holds the exe. Asked to stop before the program is
+; closed, so that both go at once; a wait for the exe follows.
+!macro StopTimeService un
+Function ${un}StopTimeService
+    nsExec::Exec '${SC} stop ${SERVICE_NAME}'
+    Pop $0
+FunctionEnd
+
+; Until the exe can be opened for writing, at most about 20 s: the service
+; lets go of it a moment after it says it stopped.
+Function ${un}WaitForFreeExe
+    StrCpy $2 0
+    ${Do}
+        ${IfNot} ${FileExists} "$INSTDIR\Veltrano.exe"
+            Return
+        ${EndIf}
+        ClearErrors
+        FileOpen $1 "$INSTDIR\Veltrano.exe" a
+        ${IfNot} ${Errors}
+            FileClose $1
+            Return
+        ${EndIf}
+        Sleep 100
+        IntOp $2 $2 + 1
+    ${LoopUntil} $2 >= 200
+FunctionEnd
+!macroend
+!insertmacro StopTimeService ""
+!insertmacro StopTimeService "un."
+
+; Deleted once nothing holds it open any more: waits for that, at most about 10 s.
+!macro DeleteTimeService un
+Function ${un}DeleteTimeService
+    nsExec::ExecToLog '${SC} delete ${SERVICE_NAME}'
+    Pop $0
+    StrCpy $2 0
+    ${Do}
+        nsExec::Exec '${SC} query ${SERVICE_NAME}'
+        Pop $0
+        ${If} $0 != 0
+            Return
+        ${EndIf}
+        Sleep 100
+        IntOp $2 $2 + 1
+    ${LoopUntil} $2 >= 100
+FunctionEnd
+!macroend
+!insertmacro DeleteTimeService ""
+!insertmacro DeleteTimeService "un."
+
+; Sets the clock for programs that lack the right to (see README): runs as
+; LocalService, which holds that right and little else, and starts a while
+; after the rest of Windows. An upgrade reconfigures the service that is there.
+!define SERVICE_CONFIG 'binPath= "\"$INSTDIR\Veltrano.exe\" /service" obj= "NT AUTHORITY\LocalService" password= "" DisplayName= "Veltrano Time Service"'
+!define SERVICE_DESCRIPTION "Sets the clock for Veltrano, which may not: asks a time server of the installed list and changes nothing else."
+Function RegisterTimeService
+    StrCpy $3 1 ; 0 once sc has set the service to start delayed
+    nsExec::Exec '${SC} query ${SERVICE_NAME}'
+    Pop $0
+    ${If} $0 == 0
+        nsExec::ExecToLog '${SC} config ${SERVICE_NAME} ${SERVICE_CONFIG} start= delayed-auto'
+        Pop $3
+        ${If} $3 != 0
+            ; Wine's sc has no config: the service is registered anew instead.
+            Call DeleteTimeService
+        ${EndIf}
+    ${EndIf}
+    ${If} $3 != 0
+        nsExec::ExecToLog '${SC} create ${SERVICE_NAME} ${SERVICE_CONFIG} start= auto'
+        Pop $0
+        ${If} $0 != 0
+            MessageBox MB_ICONEXCLAMATION "The Veltrano Time Service could not be registered (sc: $0): Veltrano sets the clock only when run as an administrator." /SD IDOK
+            SetErrorLevel 2
+            Return
+        ${EndIf}
+        nsExec::ExecToLog '${SC} config ${SERVICE_NAME} start= delayed-auto'
+        Pop $3
+    ${EndIf}
+    nsExec::ExecToLog '${SC} description ${SERVICE_NAME} "${SERVICE_DESCRIPTION}"'
+    Pop $0
+    ; Where sc knows no delayed-auto (Wine's), the value it would have written.
+    ${If} $3 != 0
+        WriteRegDWORD HKLM "${SERVICE_KEY}" "DelayedAutostart" 1
+    ${EndIf}
+    nsExec::ExecToLog '${SC} start ${SERVICE_NAME}'
+    Pop $0
+FunctionEnd
+
 Function .onInit
     SetRegView 64
     SetShellVarContext all
@@ -82,7 +174,9 @@ Function .onInit
 FunctionEnd
 
 Section "Veltrano"
+    Call StopTimeService
     Call CloseVeltrano
+    Call WaitForFreeExe
     SetOutPath "$INSTDIR"
     File "${BIN}/Veltrano.exe"
     File "${BIN}/veltrano-help.html"
@@ -107,6 +201,7 @@ Section "Veltrano"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+    Call RegisterTimeService
 SectionEnd
 
 Function un.onInit
@@ -117,7 +212,10 @@ FunctionEnd
 ; Takes away what the setup and the program put on the machine; the
 ; settings of each user (HKCU\Software\Veltrano) stay.
 Section "Uninstall"
+    Call un.StopTimeService
     Call un.CloseVeltrano
+    Call un.WaitForFreeExe
+    Call un.DeleteTimeService
     Delete "$INSTDIR\Veltrano.exe"
     Delete "$INSTDIR\veltrano-help.html"
     Delete "$INSTDIR\ntp_servers.txt"

@@ -5,22 +5,13 @@
 #include "platform/MessageBox_win.h"
 #include "platform/Process.h"
 #include "resources/Addresses.h"
+#include "resources/BuiltOn.h"
 #include "resources/resource.h"
 #include "serverlist/ServerChooser.h"
 #include "serverlist/ServerList.h"
 #include "settings/Startup.h"
 
 namespace {
-
-// The build's date, set by CMake as yyyymmdd.
-SystemTime BuiltOn() {
-    constexpr int kDate = VELTRANO_BUILT_ON;
-    SystemTime t;
-    t.wYear = kDate / 10000;
-    t.wMonth = kDate / 100 % 100;
-    t.wDay = kDate % 100;
-    return t;
-}
 
 int ButtonIndex(int id) {
     switch (id) {
@@ -100,7 +91,8 @@ bool FrmMain::Load() {
     winsock1_ = std::make_unique<Win32Socket>();
     syncRun_ = std::make_unique<SyncRun>(
         SyncControls{lblInfo_, cmdCheckTime_, cmdSynchronize_, cmbServer_, chkUseIP_},
-        SyncShared{serverTable_, settings_->OffsetMinutes(), windowsClosing_, BuiltOn()}, *winsock1_, clock_, pump_);
+        SyncShared{serverTable_, settings_->OffsetMinutes(), windowsClosing_, BuiltOn()}, *winsock1_, clock_, pump_,
+        &timeService_);
     winsock1_->SetEvents(syncRun_.get());
     autoSync_ = std::make_unique<AutoSync>(AutoSyncControls{lblTime_, chkAuto_, txtInterval_}, *syncRun_, clock_);
     trayIcon_ = std::make_unique<Win32NotifyIcon>(hwnd_.get(), icon_.get(), setup_.trayTip);

@@ -15,11 +15,13 @@
 #include "platform/EventPump_win.h"
 #include "platform/NotifyIcon_win.h"
 #include "platform/Registry_win.h"
+#include "platform/ServiceClient_win.h"
 #include "platform/SettingsStore_win.h"
 #include "platform/Shell.h"
 #include "platform/Socket_win.h"
 #include "platform/SystemClock.h"
 #include "serverlist/ServerEntry.h"
+#include "service/SyncRequest.h"
 #include "settings/Autorun.h"
 #include "settings/Settings.h"
 
@@ -110,6 +112,7 @@ private:
     std::unique_ptr<Autorun> autorun_;
     std::unique_ptr<Settings> settings_;
     std::unique_ptr<Win32Socket> winsock1_;
+    Win32ServiceClient timeService_{kServicePipeName};
     std::unique_ptr<SyncRun> syncRun_;
     std::unique_ptr<AutoSync> autoSync_;
     std::unique_ptr<Win32NotifyIcon> trayIcon_;

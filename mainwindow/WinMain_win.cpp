@@ -11,13 +11,17 @@
 #include "platform/SystemClock_win.h"
 #include "serverlist/ServerChooser.h"
 #include "serverlist/ServerList.h"
+#include "service/ServiceHost_win.h"
+#include "service/SyncRequest.h"
 #include "settings/AppFolder.h"
 #include "settings/Settings.h"
 #include "settings/Startup.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     // Before anything can load a DLL by name.
     LoadDllsFromSystemFolderOnly();
+    // Before the instance lock: the service runs beside the tray program.
+    if (std::string_view(commandLine) == kServiceSwitch) return RunTimeService();
     ComApartment com;
     // Held for the whole run: a later start finds the name taken.
     InstanceLock instance{std::string(kInstanceLockName)};

@@ -123,7 +123,7 @@ start_test_services() {
     wait_for_time_service 127.0.0.1 1 2>/dev/null || start_time_service 127.0.0.1 || status=1
     local fixtures_log="$service_dir/fixtures.log"
     "$root/build/linux/tests/fixtures/loopback_servers" \
-        127.0.0.3=blackhole 127.0.0.6=flood ::1=time \
+        127.0.0.3=blackhole 127.0.0.6=flood 127.0.0.7=late-once ::1=time \
         127.0.0.20=ntp-short 127.0.0.21=ntp-mode 127.0.0.22=ntp-origin 127.0.0.23=ntp-elsewhere 127.0.0.24=ntp-rate \
         127.0.0.25=ntp-leap 127.0.0.26=ntp-zero 127.0.0.27=ntp-silent 127.0.0.28=ntp-flood \
         </dev/null >"$fixtures_log" 2>&1 &

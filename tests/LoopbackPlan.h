@@ -6,6 +6,7 @@ namespace loopback {
 inline constexpr const char* kTimeService = "127.0.0.2";  // xinetd's built-in time service
 inline constexpr const char* kBlackHole = "127.0.0.3";    // drops every SYN: connecting never ends
 inline constexpr const char* kFlood = "127.0.0.6";        // sends 64 MiB, then closes
+inline constexpr const char* kLateOnce = "127.0.0.7";     // an hour late after 8 quiet seconds, then right
 inline constexpr const char* kNobody = "127.0.0.9";       // nothing listens: refused
 inline constexpr const char* kIpv6Time = "::1";           // the right time over IPv6
 inline constexpr const char* kNtpShort = "127.0.0.20";      // SNTP on UDP port 123: a reply of 47 bytes

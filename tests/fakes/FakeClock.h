@@ -7,7 +7,7 @@
 // monotonic clock, which is what every wait measures.
 struct FakeClock final : SystemClock {
     SystemTime GetSystemTime() const override { return utc; }
-    ClockResult SetSystemTime(const SystemTime& t) override { return setCalls.push_back(t), ClockResult{}; }
+    ClockResult SetSystemTime(const SystemTime& t) override { return setCalls.push_back(t), setResult; }
     void Sleep(uint32_t ms) override { monotonicMs += ms; }
     SystemTime LocalNow() const override { return local; }
     std::string AmPmDesignator(bool pm) const override { return pm ? "PM" : "AM"; }
@@ -18,4 +18,5 @@ struct FakeClock final : SystemClock {
     std::string regional = "7:40:23 AM";
     int64_t monotonicMs = 1'000'000;
     std::vector<SystemTime> setCalls;
+    ClockResult setResult;
 };

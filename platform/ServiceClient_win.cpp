@@ -1,0 +1,44 @@
+#include "platform/ServiceClient_win.h"
+
+#include "platform/WideText_win.h"
+#include "service/SyncRequest.h"
+
+ServiceClient::Sent Win32ServiceClient::Send(std::string_view request) {
+    Close();
+    // Identification only: whoever answers may learn who we are, never act
+    // as us.
+    // FILE_WRITE_DATA, not GENERIC_WRITE: the pipe grants its clients no more.
+    const HANDLE pipe = CreateFileW(WideFromUtf8(pipeName_).c_str(), GENERIC_READ | FILE_WRITE_DATA, 0, nullptr,
+                                    OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_PIPE_BUSY ? Sent::Busy : Sent::NoService;
+    pipe_.reset(pipe);
+    // The request is far smaller than the pipe's buffer: the write cannot wait on the service.
+    DWORD written = 0;
+    if (!WriteFile(pipe, request.data(), static_cast<DWORD>(request.size()), &written, nullptr) ||
+        written != request.size()) {
+        Close();
+        return Sent::NoService;
+    }
+    return Sent::Sent;
+}
+
+std::optional<std::string> Win32ServiceClient::Reply() {
+    DWORD waiting = 0;
+    // Only what is already there is read, so the read never blocks the window.
+    if (!PeekNamedPipe(pipe_.get(), nullptr, 0, nullptr, &waiting, nullptr)) return received_;
+    if (waiting > 0) {
+        const size_t keep = std::min<size_t>(waiting, kMaxReplyBytes + 1 - received_.size());
+        const size_t had = received_.size();
+        received_.resize(had + keep);
+        DWORD got = 0;
+        if (!ReadFile(pipe_.get(), received_.data() + had, static_cast<DWORD>(keep), &got, nullptr)) return received_;
+        received_.resize(had + got);
+    }
+    if (received_.size() > kMaxReplyBytes || received_.ends_with("\nend\n")) return received_;
+    return std::nullopt;
+}
+
+void Win32ServiceClient::Close() {
+    pipe_.reset();
+    received_.clear();
+}
