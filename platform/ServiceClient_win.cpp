@@ -1,7 +1,30 @@
 #include "platform/ServiceClient_win.h"
 
+#include <aclapi.h>
+
 #include "platform/WideText_win.h"
 #include "service/SyncRequest.h"
+
+namespace {
+
+// While the service is not running, a process of any account could take the
+// pipe's name and claim to have set the clock. The service's pipe is owned
+// by LocalService, which only the service's own account can make an owner.
+bool OwnedByLocalService(HANDLE pipe) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (GetSecurityInfo(pipe, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &sd) != ERROR_SUCCESS)
+        return false;
+    BYTE localService[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof localService;
+    const bool owned =
+        owner && CreateWellKnownSid(WinLocalServiceSid, nullptr, localService, &size) && EqualSid(owner, localService);
+    LocalFree(sd);
+    return owned;
+}
+
+}  // namespace
 
 ServiceClient::Sent Win32ServiceClient::Send(std::string_view request) {
     Close();
@@ -12,6 +35,10 @@ ServiceClient::Sent Win32ServiceClient::Send(std::string_view request) {
                                     OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_PIPE_BUSY ? Sent::Busy : Sent::NoService;
     pipe_.reset(pipe);
+    if (!OwnedByLocalService(pipe)) {
+        Close();
+        return Sent::NoService;
+    }
     // The request is far smaller than the pipe's buffer: the write cannot wait on the service.
     DWORD written = 0;
     if (!WriteFile(pipe, request.data(), static_cast<DWORD>(request.size()), &written, nullptr) ||

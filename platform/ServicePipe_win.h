@@ -14,7 +14,9 @@
 // a pipe means creating an instance, nobody else can serve a second instance
 // under the name, and without WRITE_DAC nobody can open it up. Protected, so
 // nothing inherits its way in; anyone else has no entry and no access.
-inline constexpr const char* kServicePipeSddl = "D:P(A;;FA;;;LS)(A;;0x12008b;;;IU)";
+// Owned by LocalService, which no user's process can name as an owner: the
+// program takes only such a pipe for the service.
+inline constexpr const char* kServicePipeSddl = "O:LSD:P(A;;FA;;;LS)(A;;0x12008b;;;IU)";
 
 // How long one client may take to send its request, and to take its reply.
 inline constexpr DWORD kPipeClientTimeoutMs = 5000;

@@ -146,10 +146,10 @@ TEST(Setup, InstallsUpgradesOverTheRunningProgramAndUninstallsLeavingUserSetting
         ServiceClient silent;
         PSECURITY_DESCRIPTOR sd = nullptr;
         char* sddl = nullptr;
-        ASSERT_EQ(GetSecurityInfo(silent.h, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                  nullptr, &sd), DWORD(ERROR_SUCCESS));
-        ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &sddl,
-                                                             nullptr);
+        const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+        ASSERT_EQ(GetSecurityInfo(silent.h, SE_KERNEL_OBJECT, parts, nullptr, nullptr, nullptr, nullptr, &sd),
+                  DWORD(ERROR_SUCCESS));
+        ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, parts, &sddl, nullptr);
         EXPECT_STREQ(sddl, kServicePipeSddl);
         LocalFree(sddl), LocalFree(sd);
         const DWORD start = GetTickCount();
@@ -209,6 +209,10 @@ TEST(Setup, InstallsUpgradesOverTheRunningProgramAndUninstallsLeavingUserSetting
     EXPECT_FALSE(OpenServiceA(manager, kServiceName, SERVICE_QUERY_STATUS));
     CloseServiceHandle(manager);
     EXPECT_EQ(ServiceClient().h, INVALID_HANDLE_VALUE);
+    // Whoever takes the name now is not the service, whatever it answers.
+    const HANDLE squatter = CreateNamedPipeA(kServicePipeName, PIPE_ACCESS_DUPLEX, 0, 1, 4096, 4096, 0, nullptr);
+    EXPECT_EQ(Win32ServiceClient(kServicePipeName).Send("x"), ::ServiceClient::Sent::NoService);
+    CloseHandle(squatter);
     EXPECT_TRUE(Has(HKEY_CURRENT_USER, kSettingsKey, "Auto"));
     ClearProgramRegistry();
     RegDeleteKeyValueA(HKEY_CURRENT_USER, overrides, "winemenubuilder.exe");
