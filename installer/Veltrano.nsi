@@ -33,9 +33,9 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
-; What Windows sends at log-off: Veltrano saves its settings and ends. The
-; window goes a moment before the process lets go of its exe, so the wait ends
-; when the exe can be opened for writing. At most about 10 s each.
+; What Windows sends at log-off: Veltrano saves its settings and ends. Waits
+; at most about 10 s for its window to go; WaitForFreeExe then waits for the
+; process to let go of its exe, as for the service.
 !macro CloseVeltrano un
 Function ${un}CloseVeltrano
     FindWindow $0 "${MAIN_WINDOW_CLASS}"
@@ -49,15 +49,7 @@ Function ${un}CloseVeltrano
     ${Do}
         FindWindow $0 "${MAIN_WINDOW_CLASS}"
         ${If} $0 = 0
-            ${IfNot} ${FileExists} "$INSTDIR\Veltrano.exe"
-                Return
-            ${EndIf}
-            ClearErrors
-            FileOpen $1 "$INSTDIR\Veltrano.exe" a
-            ${IfNot} ${Errors}
-                FileClose $1
-                Return
-            ${EndIf}
+            Return
         ${EndIf}
         Sleep 100
         IntOp $2 $2 + 1
@@ -76,7 +68,7 @@ Function ${un}StopTimeService
 FunctionEnd
 
 ; Until the exe can be opened for writing, at most about 20 s: the service
-; lets go of it a moment after it says it stopped.
+; and the program each let go of it a moment after they end.
 Function ${un}WaitForFreeExe
     StrCpy $2 0
     ${Do}
