@@ -1,6 +1,7 @@
 #include "clock/Sntp.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <random>
 
 #include "clock/TimeProtocol.h"
@@ -12,9 +13,14 @@ constexpr int64_t kEraPivot = int64_t{1} << 31;
 constexpr SystemTime kNtpEpoch{1900, 1, 0, 1, 0, 0, 0, 0};
 
 constexpr uint8_t kVersion = 4;
+// Servers copy the request's version; a few old ones still answer as 3.
+constexpr uint8_t kOldestVersion = 3;
 constexpr uint8_t kModeClient = 3, kModeServer = 4;
 constexpr uint8_t kLeapUnsynchronised = 3;
 constexpr uint8_t kMaxStratum = 15;
+// A server that is this unsure of its own time, root delay / 2 + root
+// dispersion in seconds 16.16, is as good as none: NTP's own bound.
+constexpr int64_t kMaxRootDistance = int64_t{16} << 16;
 
 uint64_t BigEndian(std::string_view bytes, size_t at, size_t length) {
     uint64_t v = 0;
@@ -24,6 +30,14 @@ uint64_t BigEndian(std::string_view bytes, size_t at, size_t length) {
 
 // Floor division, so that a negative millisecond count borrows a whole second.
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
+
+// To the last 2^-32 s, which microseconds would round away, and across the
+// 2036 wrap.
+bool Before(NtpTimestamp a, NtpTimestamp b) {
+    const int64_t aSeconds = NtpToMicroseconds(a & ~NtpTimestamp{0xFFFFFFFF}) / 1'000'000;
+    const int64_t bSeconds = NtpToMicroseconds(b & ~NtpTimestamp{0xFFFFFFFF}) / 1'000'000;
+    return aSeconds != bSeconds ? aSeconds < bSeconds : (a & 0xFFFFFFFF) < (b & 0xFFFFFFFF);
+}
 
 }  // namespace
 
@@ -67,7 +81,10 @@ SntpReply CheckSntpReply(std::string_view datagram, NtpTimestamp sent) {
     if (datagram.size() < kNtpPacketLength) return reply;
     const auto first = static_cast<unsigned char>(datagram[0]);
     const auto stratum = static_cast<unsigned char>(datagram[1]);
-    if ((first & 7) != kModeServer || BigEndian(datagram, 24, 8) != sent) return reply;
+    const int version = first >> 3 & 7;
+    if ((first & 7) != kModeServer || version < kOldestVersion || version > kVersion ||
+        BigEndian(datagram, 24, 8) != sent)
+        return reply;
     if (stratum == 0) {
         const std::string code(datagram.substr(12, 4));
         if (code == "RATE" || code == "DENY" || code == "RSTR") {
@@ -78,7 +95,14 @@ SntpReply CheckSntpReply(std::string_view datagram, NtpTimestamp sent) {
     }
     reply.receive = BigEndian(datagram, 32, 8);
     reply.transmit = BigEndian(datagram, 40, 8);
-    if (first >> 6 == kLeapUnsynchronised || stratum > kMaxStratum || reply.transmit == 0) return reply;
+    if (first >> 6 == kLeapUnsynchronised || stratum > kMaxStratum || reply.transmit == 0 || reply.receive == 0)
+        return reply;
+    // A reply sent before it was received is made up, whatever else it says.
+    if (Before(reply.transmit, reply.receive)) return reply;
+    const auto rootDelay = static_cast<int32_t>(BigEndian(datagram, 4, 4));
+    const auto rootDispersion = static_cast<int64_t>(BigEndian(datagram, 8, 4));
+    // A negative delay is nonsense; it must not buy a larger dispersion.
+    if (std::llabs(int64_t{rootDelay}) / 2 + rootDispersion > kMaxRootDistance) return reply;
     reply.outcome = SntpReply::Outcome::Valid;
     return reply;
 }

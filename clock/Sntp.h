@@ -35,10 +35,12 @@ struct SntpReply {
     NtpTimestamp receive = 0, transmit = 0;
 };
 
-// A server reply passes when it is at least 48 bytes, in server mode, echoes
-// sent, and comes from a synchronised server (leap indicator not 3, stratum
-// 1 to 15) with a transmit timestamp. A reply that passes the first three but
-// has stratum 0 and one of the three stop codes is a kiss-o'-death.
+// A server reply passes when it is at least 48 bytes, version 3 or 4, in
+// server mode, echoes sent, and comes from a synchronised server (leap
+// indicator not 3, stratum 1 to 15, a root distance of at most 16 s) with
+// receive and transmit timestamps, the transmit not before the receive. A
+// reply that passes the first four but has stratum 0 and one of the three
+// stop codes is a kiss-o'-death.
 SntpReply CheckSntpReply(std::string_view datagram, NtpTimestamp sent);
 
 struct ClockOffset {

@@ -44,9 +44,21 @@ TEST(Sntp, RequestIsVersion4ClientWithOnlyTheTransmitTimestamp) {
     EXPECT_EQ(SntpRequest(kSent), expected);
 }
 
+// Reply() with bytes laid over it at offset at.
+std::string Over(std::string r, size_t at, std::string_view bytes) { return r.replace(at, bytes.size(), bytes); }
+
 TEST(Sntp, OnlyAnEchoingSynchronisedServerReplyPassesAndOnlyAnEchoingKissStops) {
     using O = SntpReply::Outcome;
     const std::pair<std::string, O> cases[] = {
+        {Reply(0x1C), O::Valid},                           // version 3
+        {Reply(0x14), O::ErrorInData},                     // version 2
+        {Reply(0x3C), O::ErrorInData},                     // version 7
+        {Over(Reply(), 32, std::string(8, '\0')), O::ErrorInData},  // never received
+        {Over(Reply(), 39, "\x01"), O::ErrorInData},     // sent 2^-32 s before it was received
+        {Over(Reply(), 4, std::string("\x00\x02\x00\x00\x00\x0F\x00\x00", 8)), O::Valid},  // 1 + 15 s: 16 s
+        {Over(Reply(), 4, std::string("\x00\x02\x00\x02\x00\x0F\x00\x00", 8)), O::ErrorInData},
+        {Over(Reply(), 4, std::string("\xFF\xE0\x00\x00\x00\x0F\x00\x00", 8)), O::ErrorInData},  // -32 s delay
+        {Over(Reply(), 8, std::string("\x00\x10\x00\x01", 4)), O::ErrorInData},
         {Reply(), O::Valid},
         {Reply(0x24, 2, kSent, 1, "GPS", 68), O::Valid},  // with a key and digest after the header
         {Reply(0x24, 2, kSent, 1, "GPS", 47), O::ErrorInData},
