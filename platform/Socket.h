@@ -51,4 +51,7 @@ public:
     // a connection, the rest announced by a further DataArrival, or exactly
     // one datagram.
     virtual std::string GetData() = 0;
+    // The numeric address of the server the socket is tied to ("192.0.2.1",
+    // "::1"), as Windows reports it once connected; empty before that.
+    virtual std::string PeerAddress() const = 0;
 };

@@ -61,12 +61,6 @@ int Lookup(const std::string& host, uint16_t port, SocketProtocol protocol, int 
 
 }  // namespace
 
-struct Win32Socket::Resolved {
-    unsigned generation;
-    int error;
-    std::vector<sockaddr_storage> addresses;
-};
-
 Win32Socket::Win32Socket() {
     WSADATA wsa;
     winsockStarted_ = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
@@ -95,12 +89,9 @@ LRESULT Win32Socket::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
         if (wp == kAttemptTimer) OnAttemptTimeout();
         return 0;
-    case kMsgResolved: {
-        // The resolver's thread let go of the answer when it posted it.
-        std::unique_ptr<Resolved> r(reinterpret_cast<Resolved*>(lp));
-        OnResolved(*r);
+    case kMsgResolved:
+        OnResolved(static_cast<unsigned>(wp));
         return 0;
-    }
     }
     return DefWindowProcA(hwnd_.get(), msg, wp, lp);
 }
@@ -108,6 +99,10 @@ LRESULT Win32Socket::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 void Win32Socket::Close() {
     if (hwnd_) KillTimer(hwnd_.get(), kAttemptTimer);
     ++generation_;
+    {
+        const std::lock_guard lock(resolved_->mutex);
+        resolved_->answers.clear();
+    }
     socket_.reset();
     addresses_.clear();
     state_ = SocketState::Closed;
@@ -127,16 +122,34 @@ std::optional<SocketError> Win32Socket::Connect() {
     // Only names need the resolver; its answer comes back as a message.
     state_ = SocketState::Resolving;
     HWND target = hwnd_.get();
-    std::thread([target, generation = generation_, host = host_, port = port_, protocol = protocol_] {
-        auto* r = new Resolved{generation, 0, {}};
-        r->error = Lookup(host, port, protocol, 0, r->addresses);
-        if (!PostMessageA(target, kMsgResolved, 0, reinterpret_cast<LPARAM>(r))) delete r;
+    std::thread([target, answers = resolved_, generation = generation_, host = host_, port = port_,
+                 protocol = protocol_] {
+        Resolved r{generation, 0, {}};
+        r.error = Lookup(host, port, protocol, 0, r.addresses);
+        {
+            const std::lock_guard lock(answers->mutex);
+            answers->answers.push_back(std::move(r));
+        }
+        PostMessageA(target, kMsgResolved, generation, 0);
     }).detach();
     return std::nullopt;
 }
 
-void Win32Socket::OnResolved(Resolved& r) {
-    if (r.generation != generation_ || state_ != SocketState::Resolving) return;
+void Win32Socket::OnResolved(unsigned generation) {
+    if (generation != generation_ || state_ != SocketState::Resolving) return;
+    std::optional<Resolved> found;
+    {
+        const std::lock_guard lock(resolved_->mutex);
+        auto& answers = resolved_->answers;
+        for (auto it = answers.begin(); it != answers.end(); ++it) {
+            if (it->generation != generation) continue;
+            found = std::move(*it);
+            answers.erase(it);
+            break;
+        }
+    }
+    if (!found) return;  // a message no resolver of ours sent
+    Resolved& r = *found;
     if (r.error != 0) return Fail(r.error);
     addresses_ = std::move(r.addresses);
     nextAddress_ = 0;
@@ -232,4 +245,15 @@ std::string Win32Socket::GetData() {
     const int n = recv(socket_.get(), buf.data(), static_cast<int>(buf.size()), 0);
     buf.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return buf;
+}
+
+std::string Win32Socket::PeerAddress() const {
+    if (!socket_ || (state_ != SocketState::Connected && state_ != SocketState::PeerClosing)) return {};
+    sockaddr_storage peer{};
+    int length = sizeof peer;
+    if (getpeername(socket_.get(), reinterpret_cast<sockaddr*>(&peer), &length) != 0) return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    const void* address = peer.ss_family == AF_INET6 ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(peer).sin6_addr)
+                                                     : &reinterpret_cast<sockaddr_in&>(peer).sin_addr;
+    return inet_ntop(peer.ss_family, address, text, sizeof text) ? text : std::string();
 }

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -38,12 +40,25 @@ public:
     std::optional<SocketError> Connect() override;
     std::optional<SocketError> SendData(std::string_view bytes) override;
     std::string GetData() override;
+    std::string PeerAddress() const override;
 
 private:
     friend class BaseWindow<Win32Socket>;
-    struct Resolved;
+    struct Resolved {
+        unsigned generation;
+        int error;
+        std::vector<sockaddr_storage> addresses;
+    };
+    // What resolver threads found, kept here rather than in their messages:
+    // a message that never arrives then loses nothing, and one that another
+    // program posts carries nothing to free. Shared with threads that may
+    // outlive the socket.
+    struct ResolverAnswers {
+        std::mutex mutex;
+        std::vector<Resolved> answers;
+    };
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-    void OnResolved(Resolved& r);
+    void OnResolved(unsigned generation);
     void OnSocket(SOCKET s, WORD event, WORD error);
     void TryNextAddress(int lastError);
     void OnAttemptTimeout();
@@ -56,6 +71,7 @@ private:
     uint16_t port_ = 0;
     SocketState state_ = SocketState::Closed;
     unsigned generation_ = 0;  // bumped by Close; stale resolver answers are dropped
+    std::shared_ptr<ResolverAnswers> resolved_ = std::make_shared<ResolverAnswers>();
     std::vector<sockaddr_storage> addresses_;
     size_t nextAddress_ = 0;
     bool winsockStarted_ = false;

@@ -39,6 +39,11 @@ public:
         return std::nullopt;
     }
     std::string GetData() override { return std::exchange(pending_, std::string()); }
+    // The address a connection reaches: the one a test gives, else the name asked.
+    std::string PeerAddress() const override {
+        return state_ == SocketState::Closed ? std::string() : peerAddress.empty() ? host_ : peerAddress;
+    }
+    std::string peerAddress;
 
     void DeliverOne() {
         if (!events_) return;
