@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "clock/ThisMachine.h"
 #include "service/SyncRequest.h"
 
 namespace {
@@ -16,6 +17,9 @@ const char* const kCannotGetTime = " Cannot get time from server! (An error occu
 const char* const kNoResponse = " No response received from NTP server.";
 const char* const kErrorInData = " Error in data received from NTP server, try again";
 const char* const kLocalTimeOk = " Local time is OK";
+// The service runs for every user, so it leaves one user's offset out.
+const char* const kServiceSetTrueTime = " The time service set the true time, without the offset.";
+const char* const kServiceSilent = " The time service did not answer.";
 
 std::string ErrorText(const char* prefix, int64_t number, const std::string& description) {
     return prefix + std::to_string(number) + ":" + description;
@@ -41,8 +45,9 @@ std::array<std::string, 2> NtpKeys(const ServerEntry& entry) {
 }  // namespace
 
 SyncRun::SyncRun(SyncControls controls, SyncShared shared, ClientSocket& winsock1, SystemClock& clock,
-                 EventPump& events, ServiceClient* service)
-    : controls_(controls), shared_(shared), winsock1_(winsock1), clock_(clock), events_(events), service_(service) {}
+                 EventPump& events, ServiceClient* service, const MachineAddresses* ownAddresses)
+    : controls_(controls), shared_(shared), winsock1_(winsock1), clock_(clock), events_(events), service_(service),
+      ownAddresses_(ownAddresses) {}
 
 void SyncRun::SyncTime(bool CheckOnly, bool IsRetry, RunBy by) {
     // A timer tick or a window handler may call in while a run waits; a
@@ -191,6 +196,8 @@ std::optional<double> SyncRun::StartQuery(const std::string& server, SocketProto
     events_.PumpPendingEvents();
     replyData_.Clear();
     exchange_ = {};
+    reached_.clear();
+    peerChecked_ = reachedThisMachine_ = false;
     ntp_ = protocol == SocketProtocol::Udp;
     if (winsock1_.State() != SocketState::Closed) winsock1_.Close();
     winsock1_.SetProtocol(protocol);
@@ -215,7 +222,7 @@ bool SyncRun::AwaitReply() {
         events_.PumpPendingEvents();
         // The socket first: a message box or menu may have held this loop
         // past the time-out while the whole reply came in.
-        if (winsock1_.State() == SocketState::Closed || shared_.windowsClosing) return true;
+        if (winsock1_.State() == SocketState::Closed || shared_.windowsClosing) return !reachedThisMachine_;
         if (clock_.MonotonicSeconds() - t0 > kTimeoutSeconds) {
             winsock1_.Close();
             controls_.lblInfo.SetText(" Timeout awaiting for a response.");
@@ -270,15 +277,18 @@ void SyncRun::SetClock(const Choice& choice, const SystemTime& serverTime, const
                                   " is older than this program - the clock was not changed!");
         return;
     }
-    const int64_t d = std::llabs(SecondsBetween(systemTime, serverTime));
-    if (by == RunBy::Automatic && d > kMaxAutomaticCorrectionSeconds) {
-        controls_.lblInfo.SetText(" Clock not changed automatically - difference is " + std::to_string(d) +
-                                  " seconds!");
-        return;
+    if (by == RunBy::Automatic) {
+        const int64_t d = std::llabs(SecondsBetween(AnchorNow(systemTime), serverTime));
+        if (d > kMaxAutomaticCorrectionSeconds) {
+            controls_.lblInfo.SetText(" Clock not changed automatically - difference is " + std::to_string(d) +
+                                      " seconds!");
+            return;
+        }
     }
     const ClockResult set = clock_.SetSystemTime(serverTime);
     if (set.ok) {
         clockSet_ = ClockChange{systemTime, serverTime};
+        if (by == RunBy::User) anchor_ = Anchor{serverTime, clock_.UptimeSeconds()};
         controls_.lblInfo.SetText(UpdatedText(clock_));
     } else if (set.error == kPrivilegeNotHeld && service_ &&
                // The service asks the server again: not sooner than the server allows.
@@ -294,20 +304,28 @@ void SyncRun::SetClock(const Choice& choice, const SystemTime& serverTime, const
     lastSyncTimer_ = clock_.MonotonicSeconds();
 }
 
+SystemTime SyncRun::AnchorNow(const SystemTime& systemTime) {
+    const double now = clock_.UptimeSeconds();
+    if (!anchor_) anchor_ = Anchor{systemTime, now};
+    SystemTime t = anchor_->reading;
+    AddMilliseconds(t, std::llround((now - anchor_->uptime) * 1000));
+    return t;
+}
+
 bool SyncRun::SetThroughService(const Choice& choice, RunBy by, double turn) {
-    if (!WaitForTurn(turn, choice.server)) return false;
+    if (!WaitForTurn(turn, choice.server)) return true;
     controls_.lblInfo.SetText(" Getting Time from " + choice.server + " ...");
     const std::string request = FormatRequest({std::string(choice.entry.Host), std::string(choice.entry.Address),
                                                choice.server != choice.entry.Host,
                                                choice.protocol == ServerProtocol::Ntp, shared_.offsetMinutes,
                                                by == RunBy::Automatic});
     std::optional<SyncReply> reply;
-    bool sent = false;
+    bool sent = false, noService = false;
     for (const double t0 = clock_.MonotonicSeconds();
          !shared_.windowsClosing && clock_.MonotonicSeconds() - t0 < kServiceTimeoutSeconds;) {
         if (!sent) {
             const ServiceClient::Sent outcome = service_->Send(request);
-            if (outcome == ServiceClient::Sent::NoService) break;
+            if ((noService = outcome == ServiceClient::Sent::NoService)) break;
             sent = outcome == ServiceClient::Sent::Sent;
         } else if (const std::optional<std::string> bytes = service_->Reply()) {
             reply = ParseReply(*bytes);
@@ -317,10 +335,20 @@ bool SyncRun::SetThroughService(const Choice& choice, RunBy by, double turn) {
         events_.PumpPendingEvents();
     }
     service_->Close();
-    viaService_ = reply && reply->result != SyncReply::Result::Refused;
-    if (!viaService_) return false;
+    if (noService) return false;
+    // Only a setting counts: any other end is a failed run, which an
+    // automatic run tries again after its pause instead of a whole interval.
+    if (!reply) {
+        controls_.lblInfo.SetText(kServiceSilent);
+        return true;
+    }
+    viaService_ = true;
+    if (reply->result != SyncReply::Result::Set) {
+        controls_.lblInfo.SetText(reply->text);
+        return true;
+    }
     // The success text carries this user's time format, not the service's.
-    controls_.lblInfo.SetText(reply->result == SyncReply::Result::Set ? UpdatedText(clock_) : reply->text);
+    controls_.lblInfo.SetText(UpdatedText(clock_) + (shared_.offsetMinutes != 0 ? kServiceSetTrueTime : ""));
     lastSyncTimer_ = clock_.MonotonicSeconds();
     return true;
 }
@@ -336,7 +364,7 @@ void SyncRun::PauseBeforeFurtherCheck(double queryStarted) {
 // The request goes as soon as the socket is tied to the server's address,
 // and the clock is read as it goes.
 void SyncRun::Winsock1_Connect() {
-    if (!ntp_ || exchange_.sent) return;
+    if (!PeerAllowed() || !ntp_ || exchange_.sent) return;
     exchange_.sent = true;
     exchange_.transmit = RandomNtpTimestamp();
     exchange_.sentAt = clock_.GetSystemTime();
@@ -346,6 +374,7 @@ void SyncRun::Winsock1_Connect() {
 }
 
 void SyncRun::Winsock1_DataArrival(int32_t) {
+    if (!PeerAllowed()) return;
     if (ntp_) {
         // The first datagram decides, and the socket closes on it: a flood
         // costs one read.
@@ -358,6 +387,21 @@ void SyncRun::Winsock1_DataArrival(int32_t) {
     }
     replyData_.Append(winsock1_.GetData());
     replyArrivedAt_ = clock_.MonotonicSeconds();
+}
+
+// The service's setting is everyone's clock, and a server on this computer is
+// whatever a local user started there. Checked on the address the socket
+// reached, whatever name or address the list gave.
+bool SyncRun::PeerAllowed() {
+    if (peerChecked_) return !reachedThisMachine_;
+    peerChecked_ = true;
+    reached_ = winsock1_.PeerAddress();
+    if (!ownAddresses_ || !IsThisMachine(reached_, ownAddresses_->List())) return true;
+    reachedThisMachine_ = true;
+    winsock1_.Close();
+    const std::string what = reached_.empty() ? "The server's address is unknown" : reached_ + " is this computer";
+    controls_.lblInfo.SetText(" " + what + ": the time service takes no time from it");
+    return false;
 }
 
 void SyncRun::Winsock1_Close() { winsock1_.Close(); }

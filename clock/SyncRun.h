@@ -8,6 +8,7 @@
 #include "clock/TimeProtocol.h"
 #include "platform/Controls.h"
 #include "platform/EventPump.h"
+#include "platform/MachineAddresses.h"
 #include "platform/ServiceClient.h"
 #include "platform/Socket.h"
 #include "platform/SystemClock.h"
@@ -31,7 +32,8 @@ struct SyncShared {
     SystemTime builtOn;
 };
 
-// Who asked for a run: a run nobody watches must not make large corrections.
+// Who asked for a run: a run nobody watches must not make large corrections,
+// and only a person's setting is trusted to say what time it is.
 enum class RunBy { User, Automatic };
 
 // What a run that set the clock changed, both UTC.
@@ -71,8 +73,10 @@ public:
     static constexpr double kServiceTimeoutSeconds = 30.0;
 
     // With a service, a clock this process may not set is set through it.
+    // With ownAddresses (the time service's run), a server that turns out to
+    // be this computer is refused before anything is sent to it or read.
     SyncRun(SyncControls controls, SyncShared shared, ClientSocket& winsock1, SystemClock& clock, EventPump& events,
-            ServiceClient* service = nullptr);
+            ServiceClient* service = nullptr, const MachineAddresses* ownAddresses = nullptr);
 
     // Does nothing while another run is in progress.
     void SyncTime(bool CheckOnly, bool IsRetry, RunBy by = RunBy::User);
@@ -88,6 +92,11 @@ public:
     std::optional<ClockOffset> NtpOffset() const { return ntpOffset_; }
     // What this process itself changed in the last run; empty when it did not.
     const std::optional<ClockChange>& ClockSet() const { return clockSet_; }
+    // The numeric address the last query's socket reached; empty when it
+    // reached none.
+    const std::string& Reached() const { return reached_; }
+    // The last query reached this computer and was refused.
+    bool ReachedThisMachine() const { return reachedThisMachine_; }
 
     void Winsock1_Connect() override;
     void Winsock1_DataArrival(int32_t bytesTotal) override;
@@ -99,6 +108,14 @@ private:
         std::string server;  // the name or address asked
         ServerEntry entry;
         ServerProtocol protocol = ServerProtocol::Time;
+    };
+    // A clock reading and the uptime it was taken at: what the clock should
+    // read now, as far as this process knows, without any server's say. Automatic settings are held to it, so that a server
+    // cannot walk the clock 15 hours at a time, and a clock someone else
+    // moved is brought back.
+    struct Anchor {
+        SystemTime reading;
+        double uptime = 0;
     };
     // One SNTP exchange: what was sent, when, and the first datagram back.
     struct NtpExchange {
@@ -127,8 +144,14 @@ private:
     std::optional<int64_t> NtpOffsetFromReply(const Choice& choice);
     void PauseBeforeFurtherCheck(double queryStarted);
     void SetClock(const Choice& choice, const SystemTime& serverTime, const SystemTime& systemTime, RunBy by);
-    // False, with nothing shown, when no service took the request.
+    // False, with nothing shown, when there is no service to ask; true when
+    // the run ends with what the service said, or that it did not answer.
     bool SetThroughService(const Choice& choice, RunBy by, double turn);
+    // Taken from systemTime, the clock as found, the first time it is needed.
+    SystemTime AnchorNow(const SystemTime& systemTime);
+    // False, with the socket closed and the reason shown, when the socket
+    // reached this computer and that is refused. Decided once a query.
+    bool PeerAllowed();
     // Waits until the monotonic clock reaches turn, the window alive and,
     // unless server is empty, the seconds left on the status line. False
     // when the window closed meanwhile.
@@ -141,11 +164,15 @@ private:
     SystemClock& clock_;
     EventPump& events_;
     ServiceClient* service_;
+    const MachineAddresses* ownAddresses_;
+    std::optional<Anchor> anchor_;
     // Learnt when the service first stood in: the privilege does not come
     // to a running process, so later runs go straight to the service.
     bool viaService_ = false;
     std::optional<ClockChange> clockSet_;
     double queryStarted_ = 0;  // monotonic seconds at the last connect
+    std::string reached_;
+    bool peerChecked_ = false, reachedThisMachine_ = false;
     ReplyBuffer replyData_;
     double replyArrivedAt_ = 0;  // monotonic seconds of the last bytes received
     std::optional<double> lastSyncTimer_;

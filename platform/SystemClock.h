@@ -40,4 +40,8 @@ public:
     virtual std::string RegionalTimeText() const = 0;
     // Seconds on a clock that only moves forward and ignores clock changes.
     virtual double MonotonicSeconds() const = 0;
+    // Seconds since the system started, time asleep or hibernating included,
+    // to the tick: for spans of hours and days, over which the monotonic
+    // clock is not promised to count a laptop's nights.
+    virtual double UptimeSeconds() const = 0;
 };

@@ -75,3 +75,7 @@ double Win32SystemClock::MonotonicSeconds() const {
     QueryPerformanceCounter(&c);
     return static_cast<double>(c.QuadPart) / ticksPerSecond_;
 }
+
+// The tick count follows interrupt time, which goes on while the computer
+// sleeps: the reason it, and not the performance counter, times the anchor.
+double Win32SystemClock::UptimeSeconds() const { return static_cast<double>(GetTickCount64()) / 1000.0; }

@@ -11,6 +11,7 @@ public:
     std::string AmPmDesignator(bool pm) const override;
     std::string RegionalTimeText() const override;
     double MonotonicSeconds() const override;
+    double UptimeSeconds() const override;
 
 private:
     double ticksPerSecond_;

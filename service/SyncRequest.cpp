@@ -98,15 +98,37 @@ std::optional<std::string> RefusalOf(const SyncRequest& request, const ServerTab
     return std::nullopt;
 }
 
-double QueryPacer::Book(const std::string& server, double now) {
-    // Only listed servers get this far, so the map stays as small as the list.
-    const auto [last, first] = last_.try_emplace(server, now);
-    if (!first) last->second = std::max(now, last->second + kMinSeconds);
-    return last->second;
+std::optional<double> QueryPacer::Turn(const std::string& line, bool ntp, double now, double maxWait) const {
+    const double spacing = ntp ? kMinNtpSeconds : kMinSeconds;
+    double turn = now;
+    if (const auto l = lines_.find(line); l != lines_.end()) {
+        turn = std::max(turn, l->second.at + spacing);
+        if (const auto a = addresses_.find(l->second.reached); a != addresses_.end())
+            turn = std::max(turn, a->second + spacing);
+    }
+    // The next query may go once the oldest that would make it one too many is a minute old.
+    if (lastMinute_.size() >= kMaxPerMinute)
+        turn = std::max(turn, lastMinute_[lastMinute_.size() - kMaxPerMinute] + 60);
+    if (turn - now > maxWait) return std::nullopt;
+    return turn;
+}
+
+void QueryPacer::Record(const std::string& line, const std::string& reached, double at) {
+    std::erase_if(lines_, [at](const auto& l) { return l.second.at + kRememberSeconds < at; });
+    std::erase_if(addresses_, [at](const auto& a) { return a.second + kMinNtpSeconds < at; });
+    while (!lastMinute_.empty() && lastMinute_.front() + 60 <= at) lastMinute_.pop_front();
+    lastMinute_.push_back(at);
+    Line& l = lines_[line];
+    l.at = at;
+    // A query that reached nothing leaves what the line reached before; no
+    // empty address is ever shared.
+    if (reached.empty()) return;
+    l.reached = reached;
+    addresses_[reached] = at;
 }
 
 std::string FormatReply(const SyncReply& reply) {
-    static constexpr const char* kResults[] = {"set", "failed", "refused"};
+    static constexpr const char* kResults[] = {"set", "failed", "refused", "busy"};
     std::string text = reply.text;
     std::replace(text.begin(), text.end(), '\n', ' ');
     return std::string(kHeader) + "\nresult " + kResults[static_cast<int>(reply.result)] + "\ntext " + text +
@@ -122,6 +144,7 @@ std::optional<SyncReply> ParseReply(std::string_view bytes) {
     SyncReply reply{SyncReply::Result::Set, std::string(text.substr(5))};
     if (result == "result failed") reply.result = SyncReply::Result::Failed;
     else if (result == "result refused") reply.result = SyncReply::Result::Refused;
+    else if (result == "result busy") reply.result = SyncReply::Result::Busy;
     else if (result != "result set") return std::nullopt;
     return reply;
 }

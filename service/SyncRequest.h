@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,8 +28,8 @@ struct SyncRequest {
     bool operator==(const SyncRequest&) const = default;
 };
 
-// The pipe the service listens on, and the name it runs under.
-inline constexpr const char* kServicePipeName = R"(\\.\pipe\Veltrano.TimeService)";
+// The name the service runs under; its pipe's name changes with every start
+// (platform/ServiceClient.h).
 inline constexpr const char* kServiceName = "VeltranoTime";
 // The switch that starts the program's exe as the service.
 inline constexpr const char* kServiceSwitch = "/service";
@@ -44,11 +45,12 @@ bool RequestEnded(std::string_view bytes);
 
 // What the service did with a request, in the same kind of four lines:
 //   veltrano-sync 1
-//   result set|failed|refused
+//   result set|failed|refused|busy
 //   text STATUS-LINE      (the run's own text; for refused, why)
 //   end
+// busy: the service has too much to do now; the client may ask again later.
 struct SyncReply {
-    enum class Result { Set, Failed, Refused };
+    enum class Result { Set, Failed, Refused, Busy };
     Result result = Result::Refused;
     std::string text;
     bool operator==(const SyncReply&) const = default;
@@ -65,15 +67,38 @@ std::optional<size_t> ListedIndex(const SyncRequest& request, const ServerTable&
 // and protocol alike) and the offset one the offset chooser offers.
 std::optional<std::string> RefusalOf(const SyncRequest& request, const ServerTable& list);
 
-// At most one query to a server every kMinSeconds, whatever the clients ask.
+// The service's queries of the list's servers, spaced whatever its clients
+// ask. A line is one line of the list, host and address together, so that
+// asking by name and by address in turn gains nothing; an address is one
+// the socket reached, so that two lines of one server share its spacing.
 class QueryPacer {
 public:
     static constexpr double kMinSeconds = 4.0;
-    // When a query of server asked for at now (monotonic seconds) may go:
-    // now, or later when the server was asked less than kMinSeconds ago. The
-    // query is counted as made then.
-    double Book(const std::string& server, double now);
+    // The least that SNTP lets a client leave between two queries of one server.
+    static constexpr double kMinNtpSeconds = 15.0;
+    // Over all servers: a user's automatic runs ask once a minute at most,
+    // and a few users at once stay far below this, while anyone who asks
+    // for more only makes the service answer busy, not ask more often.
+    static constexpr size_t kMaxPerMinute = 12;
+    // What a line's last reached address is remembered for: long past any
+    // spacing, short enough to keep the memory small under a flood of lines.
+    static constexpr double kRememberSeconds = 3600.0;
+
+    // When a query of line asked for at now (monotonic seconds) may go:
+    // now, or later when the line, the address it last reached or the
+    // service as a whole asked too recently. Empty when that is more than
+    // maxWait seconds away.
+    std::optional<double> Turn(const std::string& line, bool ntp, double now, double maxWait) const;
+    // A query of line made at `at` that reached the address reached (empty
+    // when it reached none).
+    void Record(const std::string& line, const std::string& reached, double at);
 
 private:
-    std::map<std::string, double> last_;
+    struct Line {
+        double at = 0;
+        std::string reached;
+    };
+    std::map<std::string, Line> lines_;
+    std::map<std::string, double> addresses_;  // the last query that reached each
+    std::deque<double> lastMinute_;            // every query of the last minute, oldest first
 };

@@ -28,6 +28,12 @@ struct Check final : CheckValue {
     int value = 0;
 };
 
+// The client gives up kServiceTimeoutSeconds after it asked, and the run
+// itself may take its whole time-out: a query that cannot start within what
+// is left, with a margin for the pipe, is not started at all.
+constexpr double kLongestWaitSeconds = SyncRun::kServiceTimeoutSeconds - SyncRun::kTimeoutSeconds - 2.0;
+const char* const kBusy = " The time service is busy - try again later.";
+
 // "yyyy-mm-dd hh:mm:ss.mmm UTC": what an administrator reading the log needs,
 // in no one's regional format.
 std::string LogTime(const SystemTime& t) {
@@ -39,9 +45,11 @@ std::string LogTime(const SystemTime& t) {
 }  // namespace
 
 struct TimeService::Impl {
-    Impl(std::string folder, ClientSocket& socket, SystemClock& c, EventPump& e, EventLog& l, SystemTime builtOn)
+    Impl(std::string folder, ClientSocket& socket, SystemClock& c, EventPump& e, EventLog& l, SystemTime builtOn,
+         const MachineAddresses& own)
         : appFolder(std::move(folder)), clock(c), events(e), log(l),
-          run({lblInfo, button, button, server, useAddress}, {list, offsetMinutes, closing, builtOn}, socket, c, e) {}
+          run({lblInfo, button, button, server, useAddress}, {list, offsetMinutes, closing, builtOn}, socket, c, e,
+              nullptr, &own) {}
 
     std::string Answer(std::string_view bytes, const std::string& user);
 
@@ -54,7 +62,7 @@ struct TimeService::Impl {
     Index server;
     Check useAddress;
     ServerTable list;
-    int32_t offsetMinutes = 0;
+    const int32_t offsetMinutes = 0;
     bool closing = false;
     // One for the service's life: what it learnt of NTP servers (their
     // spacing, a kiss-o'-death) holds for every client.
@@ -72,17 +80,23 @@ std::string TimeService::Impl::Answer(std::string_view bytes, const std::string&
     list = std::move(fresh);
     const std::optional<size_t> index = ListedIndex(*request, list);
     if (const std::optional<std::string> why = RefusalOf(*request, list))
-        return FormatReply({SyncReply::Result::Refused, *why});
+        return FormatReply({SyncReply::Result::Refused, " The time service refused: " + *why});
 
     server.index = static_cast<int16_t>(*index);
     useAddress.value = request->useAddress ? 1 : 0;
-    offsetMinutes = request->offsetMinutes;
     const std::string asked = request->useAddress ? request->address : request->host;
-    for (const double turn = pacer.Book(asked, clock.MonotonicSeconds()); clock.MonotonicSeconds() < turn;) {
+    const std::string line = request->host + "|" + request->address;
+    const std::optional<double> turn = pacer.Turn(line, request->ntp, clock.MonotonicSeconds(), kLongestWaitSeconds);
+    if (!turn) return FormatReply({SyncReply::Result::Busy, kBusy});
+    while (clock.MonotonicSeconds() < *turn) {
         clock.Sleep(SyncRun::kPollMilliseconds);
         events.PumpPendingEvents();
     }
-    run.SyncTime(kSetClock, kFirstQuery, request->automatic ? RunBy::Automatic : RunBy::User);
+    const double queried = clock.MonotonicSeconds();
+    // Whoever asks, nobody watches the service's run: its limits always hold.
+    run.SyncTime(kSetClock, kFirstQuery, RunBy::Automatic);
+    pacer.Record(line, run.Reached(), queried);
+    if (run.ReachedThisMachine()) return FormatReply({SyncReply::Result::Refused, lblInfo.text});
     if (!run.ClockSet()) return FormatReply({SyncReply::Result::Failed, lblInfo.text});
     log.Report("The system clock was changed from " + LogTime(run.ClockSet()->from) + " to " +
                LogTime(run.ClockSet()->to) + " with the time of " + asked + ", at the request of " + user + ".");
@@ -90,8 +104,8 @@ std::string TimeService::Impl::Answer(std::string_view bytes, const std::string&
 }
 
 TimeService::TimeService(std::string appFolder, ClientSocket& socket, SystemClock& clock, EventPump& events,
-                         EventLog& log, SystemTime builtOn)
-    : impl_(std::make_unique<Impl>(std::move(appFolder), socket, clock, events, log, builtOn)) {}
+                         EventLog& log, SystemTime builtOn, const MachineAddresses& ownAddresses)
+    : impl_(std::make_unique<Impl>(std::move(appFolder), socket, clock, events, log, builtOn, ownAddresses)) {}
 
 TimeService::~TimeService() = default;
 

@@ -5,19 +5,23 @@
 
 #include "platform/EventLog.h"
 #include "platform/EventPump.h"
+#include "platform/MachineAddresses.h"
 #include "platform/Socket.h"
 #include "platform/SystemClock.h"
 
 // The one privileged thing the program needs, done for a client that lacks
 // the privilege: one synchronisation run against a server of the service's
 // own list, with the same exchange and checks as the program's. Nothing in
-// a request is a time; the service always asks the server itself.
+// a request is a time, nor an offset: the service always asks the server
+// itself, sets true time, takes none from this computer, and holds every
+// run to the limits of a run nobody watches.
 class TimeService {
 public:
     // appFolder holds the service's exe and the list it trusts (UTF-8, ends
-    // in a separator). builtOn as the program's.
+    // in a separator). builtOn as the program's. ownAddresses must outlive
+    // the service.
     TimeService(std::string appFolder, ClientSocket& socket, SystemClock& clock, EventPump& events, EventLog& log,
-                SystemTime builtOn);
+                SystemTime builtOn, const MachineAddresses& ownAddresses);
     ~TimeService();
 
     // The run's socket events go here.

@@ -80,6 +80,36 @@ TEST(SyncTime, SynchronizeSetsTheClockOrSaysWhyNot) {
     }
 }
 
+TEST(SyncTime, AutomaticRunsAreHeldToTheClockAsFoundAndOnlyAPersonsSettingMovesIt) {
+    const auto reply = [](uint32_t seconds) {  // kReply and seconds later, big-endian
+        const uint32_t count = 0xE2E1F3C7u + seconds;
+        return Answers({char(count >> 24), char(count >> 16), char(count >> 8), char(count)});
+    };
+    constexpr uint32_t k14h = 14 * 3600;
+    Rig r;
+    // Four steps of 14 h, each within 15 h of the clock as the last one left it.
+    for (uint32_t step = 1; step <= 4; ++step) {
+        r.socket.servers = {reply(step * k14h)};
+        r.Synchronize(RunBy::Automatic);
+        if (!r.clock.setCalls.empty()) r.clock.utc = r.clock.setCalls.back();
+    }
+    EXPECT_EQ(r.clock.setCalls, std::vector{Utc(15, 19, 40, 23)});
+    EXPECT_EQ(r.lblInfo.Text(), " Clock not changed automatically - difference is 201600 seconds!");
+    // After a night of 16 h asleep, which the monotonic clock need not count, someone else
+    // puts the clock 20 h ahead: true time, near the anchor, brings it back.
+    r.clock.asleepSeconds += 16 * 3600;
+    r.clock.utc = Utc(16, 17, 40, 23);
+    r.socket.servers = {reply(16 * 3600)};
+    r.Synchronize(RunBy::Automatic);
+    EXPECT_EQ(r.clock.setCalls.back(), Utc(15, 21, 40, 23));
+    // Synchronize clicked moves the anchor along with the clock.
+    r.socket.servers = {reply(4 * k14h), reply(4 * k14h)};
+    r.Synchronize(RunBy::User);
+    r.Synchronize(RunBy::Automatic);
+    EXPECT_EQ(r.clock.setCalls,
+              (std::vector{Utc(15, 19, 40, 23), Utc(15, 21, 40, 23), Utc(17, 13, 40, 23), Utc(17, 13, 40, 23)}));
+}
+
 TEST(SyncTime, ReplyThatCameDuringAModalLoopIsNotATimeout) {
     Rig r;
     r.socket.servers = {Answers(kReply)};

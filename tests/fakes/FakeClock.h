@@ -13,10 +13,12 @@ struct FakeClock final : SystemClock {
     std::string AmPmDesignator(bool pm) const override { return pm ? "PM" : "AM"; }
     std::string RegionalTimeText() const override { return regional; }
     double MonotonicSeconds() const override { return monotonicMs / 1000.0; }
+    double UptimeSeconds() const override { return monotonicMs / 1000.0 + asleepSeconds; }
 
     SystemTime utc{2020, 8, 6, 15, 5, 40, 23, 0}, local{2020, 8, 6, 15, 7, 40, 23, 0};
     std::string regional = "7:40:23 AM";
     int64_t monotonicMs = 1'000'000;
+    double asleepSeconds = 0;  // what the monotonic clock may not have counted
     std::vector<SystemTime> setCalls;
     ClockResult setResult;
 };
