@@ -112,7 +112,7 @@ private:
     std::unique_ptr<Autorun> autorun_;
     std::unique_ptr<Settings> settings_;
     std::unique_ptr<Win32Socket> winsock1_;
-    Win32ServiceClient timeService_{kServicePipeName};
+    Win32ServiceClient timeService_;
     std::unique_ptr<SyncRun> syncRun_;
     std::unique_ptr<AutoSync> autoSync_;
     std::unique_ptr<Win32NotifyIcon> trayIcon_;

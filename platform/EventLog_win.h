@@ -3,9 +3,10 @@
 
 #include "platform/EventLog.h"
 
-// Entries of the source "Veltrano" in the Application log. No message file
-// is registered, so the Event Viewer shows the text with a note that the
-// description was not found; the text itself is all there.
+// Entries of the source "Veltrano" in the Application log. The setup names
+// the exe as the source's message file, whose table (Messages.mc) holds one
+// message, the text itself, for each severity used: the Event Viewer shows
+// the whole text, with no note that the description was not found.
 class Win32EventLog final : public EventLog {
 public:
     Win32EventLog();
@@ -14,7 +15,11 @@ public:
     Win32EventLog& operator=(const Win32EventLog&) = delete;
 
     void Report(const std::string& text) override;
+    // Why the service could not go on.
+    void ReportError(const std::string& text);
 
 private:
+    void Write(WORD type, DWORD id, const std::string& text);
+
     HANDLE source_;  // null when the log cannot be reached: reports go nowhere
 };

@@ -24,18 +24,53 @@ bool OwnedByLocalService(HANDLE pipe) {
     return owned;
 }
 
+// Any service running as LocalService could own such a pipe: it must also
+// be served by the process the service control manager started as ours.
+// Asked with SERVICE_QUERY_STATUS alone, which every user is granted.
+bool ServedByTimeService(HANDLE pipe) {
+    ULONG server = 0;
+    if (!GetNamedPipeServerProcessId(pipe, &server) || server == 0) return false;
+    const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (!manager) return false;
+    const SC_HANDLE service = OpenServiceW(manager, WideFromUtf8(kServiceName).c_str(), SERVICE_QUERY_STATUS);
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    const bool ours = service &&
+                      QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                                           sizeof status, &needed) &&
+                      status.dwCurrentState == SERVICE_RUNNING && status.dwProcessId == server;
+    if (service) CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return ours;
+}
+
 }  // namespace
+
+std::optional<std::string> PublishedServicePipe() {
+    wchar_t name[128];
+    DWORD size = sizeof name;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, WideFromUtf8(kServiceKey).c_str(), WideFromUtf8(kServicePipeValue).c_str(),
+                     RRF_RT_REG_SZ, nullptr, name, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::string pipe = Utf8FromWide(name);
+    // Never opened: a value that names a file or a device, where even an open
+    // may have effects.
+    if (!pipe.starts_with(kServicePipePrefix)) return std::nullopt;
+    return pipe;
+}
 
 ServiceClient::Sent Win32ServiceClient::Send(std::string_view request) {
     Close();
+    const std::optional<std::string> name = PublishedServicePipe();
+    if (!name) return Sent::NoService;
     // Identification only: whoever answers may learn who we are, never act
     // as us.
     // FILE_WRITE_DATA, not GENERIC_WRITE: the pipe grants its clients no more.
-    const HANDLE pipe = CreateFileW(WideFromUtf8(pipeName_).c_str(), GENERIC_READ | FILE_WRITE_DATA, 0, nullptr,
+    const HANDLE pipe = CreateFileW(WideFromUtf8(*name).c_str(), GENERIC_READ | FILE_WRITE_DATA, 0, nullptr,
                                     OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_PIPE_BUSY ? Sent::Busy : Sent::NoService;
     pipe_.reset(pipe);
-    if (!OwnedByLocalService(pipe)) {
+    if (!OwnedByLocalService(pipe) || !ServedByTimeService(pipe)) {
         Close();
         return Sent::NoService;
     }
