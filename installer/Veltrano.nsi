@@ -19,6 +19,31 @@ SetCompressor /SOLID lzma
 !define SERVICE_NAME "VeltranoTime"
 !define SERVICE_KEY "SYSTEM\CurrentControlSet\Services\${SERVICE_NAME}"
 !define SC '"$SYSDIR\sc.exe"'
+; Where the service publishes its pipe's name (kServiceKey), and its events' source.
+!define VELTRANO_KEY "SOFTWARE\Veltrano"
+!define TIME_SERVICE_KEY "${VELTRANO_KEY}\TimeService"
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Veltrano"
+; HKEY_LOCAL_MACHINE as a 64-bit process passes it: sign-extended.
+!define HKLM_HANDLE 0xFFFFFFFF80000002
+
+; Who may change the program's folder, whichever folder it is (/D=, the
+; directory page, an earlier install's): the service runs the exe in it as
+; LocalService and asks the servers of its list, and the autorun entry
+; starts the exe for every user. Administrators and SYSTEM full control,
+; users read and execute, inherited by every file; protected, so that a
+; parent folder that users may write lends them nothing. Owned by the
+; administrators, since an owner may always rewrite the list.
+!define FOLDER_SDDL "O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+; A file inside: the same owner, and only what it inherits from the folder.
+!define FILE_SDDL "O:BAD:"
+; SECURITY_INFORMATION: owner and access list, the list protected or not.
+!define SET_PROTECTED 0x80000005
+!define SET_INHERITED 0x20000005
+; The service's pipe name: SYSTEM and administrators full control, the
+; service's account LocalService reads and sets values
+; (KEY_READ | KEY_SET_VALUE), users read. Nobody else can point the program
+; at a pipe of their own.
+!define TIME_SERVICE_KEY_SDDL "O:BAD:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)(A;CI;0x2001b;;;LS)(A;CI;KR;;;BU)"
 
 Name "Korvane Veltrano ${VERSION}"
 OutFile "${OUTFILE}"
@@ -139,12 +164,130 @@ Function RegisterTimeService
     ${EndIf}
     nsExec::ExecToLog '${SC} description ${SERVICE_NAME} "${SERVICE_DESCRIPTION}"'
     Pop $0
+    Call SetFailureActions
     ; Where sc knows no delayed-auto (Wine's), the value it would have written.
     ${If} $3 != 0
         WriteRegDWORD HKLM "${SERVICE_KEY}" "DelayedAutostart" 1
     ${EndIf}
     nsExec::ExecToLog '${SC} start ${SERVICE_NAME}'
     Pop $0
+FunctionEnd
+
+; Gives the file or folder $0 the owner and access list of the SDDL $1, as
+; the SECURITY_INFORMATION $2 says. $0 afterwards: 0, or Windows' error.
+Function SetFileSecurity
+    System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w r1, i 1, *p .r3, p 0) i .r4'
+    ${If} $4 = 0
+        StrCpy $0 1338 ; ERROR_INVALID_SECURITY_DESCR
+        Return
+    ${EndIf}
+    System::Call 'advapi32::GetSecurityDescriptorOwner(p r3, *p .r5, *i .r6)'
+    System::Call 'advapi32::GetSecurityDescriptorDacl(p r3, *i .r6, *p .r7, *i .r6)'
+    ; SE_FILE_OBJECT. On a folder, Windows passes the list on to what is inside.
+    System::Call 'advapi32::SetNamedSecurityInfoW(w r0, i 1, i r2, p r5, p 0, p r7, p 0) i .r0'
+    System::Call 'kernel32::LocalFree(p r3)'
+FunctionEnd
+
+; The folder's access list is replaced, and Windows passes it on to all
+; that the folder holds: never that of a folder with things of its own in
+; it, such as a Desktop or Program Files itself. Empty, missing or holding
+; Veltrano.exe is fine. Leaves 1 on the stack for another's folder, else 0.
+Function ForeignFolder
+    Push 0
+    ${IfNot} ${FileExists} "$INSTDIR\*.*"
+    ${OrIf} ${FileExists} "$INSTDIR\Veltrano.exe"
+        Return
+    ${EndIf}
+    FindFirst $0 $1 "$INSTDIR\*.*"
+    ${DoWhile} $1 != ""
+        ${If} $1 != "."
+        ${AndIf} $1 != ".."
+            Pop $1
+            Push 1
+            ${Break}
+        ${EndIf}
+        FindNext $0 $1
+    ${Loop}
+    FindClose $0
+FunctionEnd
+
+Function .onVerifyInstDir
+    Call ForeignFolder
+    Pop $0
+    ${If} $0 = 1
+        Abort
+    ${EndIf}
+FunctionEnd
+
+; Before any file lands in it. A failure leaves the program working, but
+; the service refuses to run from a folder that others may change.
+Function ProtectInstallFolder
+    StrCpy $0 "$INSTDIR"
+    StrCpy $1 "${FOLDER_SDDL}"
+    StrCpy $2 ${SET_PROTECTED}
+    Call SetFileSecurity
+    ${If} $0 != 0
+        DetailPrint "The access list of $INSTDIR could not be set (error $0)."
+        MessageBox MB_ICONEXCLAMATION "Only administrators should be able to change $INSTDIR, but its access list could not be set (error $0): the Veltrano Time Service will not run from it." /SD IDOK
+        SetErrorLevel 2
+        Return
+    ${EndIf}
+    DetailPrint "Access to $INSTDIR: administrators and SYSTEM full control, users read and execute."
+FunctionEnd
+
+; A file kept from an earlier install, or written by someone while the
+; folder was open, may carry entries of its own: each file of the setup
+; keeps only what it inherits.
+!macro ResetFileSecurity file
+    ${If} ${FileExists} "$INSTDIR\${file}"
+        StrCpy $0 "$INSTDIR\${file}"
+        StrCpy $1 "${FILE_SDDL}"
+        StrCpy $2 ${SET_INHERITED}
+        Call SetFileSecurity
+        ${If} $0 != 0
+            DetailPrint "The access list of $INSTDIR\${file} could not be set (error $0)."
+            SetErrorLevel 2
+        ${EndIf}
+    ${EndIf}
+!macroend
+
+; Made before the service first starts, which writes the value Pipe there.
+Function CreateTimeServiceKey
+    ; KEY_WOW64_64KEY | WRITE_DAC | WRITE_OWNER
+    System::Call 'advapi32::RegCreateKeyExW(p ${HKLM_HANDLE}, w "${TIME_SERVICE_KEY}", i 0, p 0, i 0, i 0xC0100, p 0, *p .r1, p 0) i .r0'
+    ${If} $0 = 0
+        System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${TIME_SERVICE_KEY_SDDL}", i 1, *p .r2, p 0) i .r3'
+        ; Owner and list; the list's protection comes with the descriptor.
+        System::Call 'advapi32::RegSetKeySecurity(p r1, i 5, p r2) i .r0'
+        System::Call 'kernel32::LocalFree(p r2)'
+        System::Call 'advapi32::RegCloseKey(p r1)'
+    ${EndIf}
+    ${If} $0 != 0
+        DetailPrint "HKLM\${TIME_SERVICE_KEY} could not be made (error $0)."
+        SetErrorLevel 2
+    ${EndIf}
+FunctionEnd
+
+; After a crash the service starts again after 5 s, 5 s, then a minute,
+; counted afresh after a day without one. A service that stops refusing to
+; run is no crash and stays stopped.
+!define FAILURE_ACTIONS "reset= 86400 actions= restart/5000/restart/5000/restart/60000"
+; The same as Windows keeps them: reset period, two unused pointers, the
+; count, where the actions start, then type (1 restart) and delay in ms.
+!define FAILURE_ACTIONS_VALUE "8051010000000000000000000300000014000000010000008813000001000000881300000100000060ea0000"
+Function SetFailureActions
+    nsExec::ExecToLog '${SC} failure ${SERVICE_NAME} ${FAILURE_ACTIONS}'
+    Pop $0
+    ; Wine's sc and service manager accept them and keep nothing.
+    StrCpy $1 0
+    ${Do}
+        EnumRegValue $2 HKLM "${SERVICE_KEY}" $1
+        ${If} $2 == "FailureActions"
+            Return
+        ${EndIf}
+        IntOp $1 $1 + 1
+    ${LoopUntil} $2 == ""
+    WriteRegBin HKLM "${SERVICE_KEY}" "FailureActions" ${FAILURE_ACTIONS_VALUE}
 FunctionEnd
 
 Function .onInit
@@ -166,10 +309,19 @@ Function .onInit
 FunctionEnd
 
 Section "Veltrano"
+    ; The directory page lets no such folder through; /D= may name one.
+    Call ForeignFolder
+    Pop $0
+    ${If} $0 = 1
+        MessageBox MB_ICONSTOP "$INSTDIR holds files of its own: choose an empty folder for Veltrano." /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ${EndIf}
     Call StopTimeService
     Call CloseVeltrano
     Call WaitForFreeExe
     SetOutPath "$INSTDIR"
+    Call ProtectInstallFolder
     File "${BIN}/Veltrano.exe"
     File "${BIN}/veltrano-help.html"
     ; The server list is the user's: one already there stays as it is, and
@@ -180,6 +332,11 @@ Section "Veltrano"
         File "${BIN}/ntp_servers.txt"
     ${EndIf}
     WriteUninstaller "$INSTDIR\uninstall.exe"
+    !insertmacro ResetFileSecurity "Veltrano.exe"
+    !insertmacro ResetFileSecurity "veltrano-help.html"
+    !insertmacro ResetFileSecurity "ntp_servers.txt"
+    !insertmacro ResetFileSecurity "ntp_servers.new.txt"
+    !insertmacro ResetFileSecurity "uninstall.exe"
     CreateShortCut "$SMPROGRAMS\Veltrano.lnk" "$INSTDIR\Veltrano.exe"
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Korvane Veltrano"
@@ -193,6 +350,10 @@ Section "Veltrano"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+    ; The service's messages in the Application log are in the exe.
+    WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\Veltrano.exe"
+    WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
+    Call CreateTimeServiceKey
     Call RegisterTimeService
 SectionEnd
 
@@ -216,5 +377,9 @@ Section "Uninstall"
     RMDir "$INSTDIR"
     Delete "$SMPROGRAMS\Veltrano.lnk"
     DeleteRegValue HKLM "${RUN_KEY}" "${AUTORUN_VALUE}"
+    ; Only the uninstalling user's: other users' keys are not loaded.
+    DeleteRegValue HKCU "${RUN_KEY}" "${AUTORUN_VALUE}"
+    DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
+    DeleteRegKey HKLM "${VELTRANO_KEY}"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "platform/FileAccess.h"
 #include "platform/MessageBox_win.h"
 #include "platform/Process.h"
 #include "resources/Addresses.h"
@@ -84,7 +85,7 @@ bool FrmMain::Load() {
     AttachControls();
     LayOut(hwnd_.get(), WindowDpi(hwnd_.get()), fonts_);
 
-    autorun_ = std::make_unique<Autorun>(registry_, setup_.appFolder);
+    autorun_ = std::make_unique<Autorun>(registry_, setup_.appFolder, WritableOnlyByAdministrators);
     settings_ = std::make_unique<Settings>(
         SettingsControls{txtInterval_, chkAuto_, chkAutoRun_, chkUseIP_, cmbOffset_, cmbServer_}, store_, *autorun_,
         pump_);

@@ -7,6 +7,8 @@
 
 class Win32Registry final : public Registry {
 public:
-    void StoreRegistryValue(const std::string& keyPath, const std::string& valueName, const std::string& data,
-                            RegistryValueType type) override;
+    bool MayWrite(RegistryRoot root, const std::string& keyPath) override;
+    bool StoreRegistryValue(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                            const std::string& data, RegistryValueType type) override;
+    bool DeleteRegistryValue(RegistryRoot root, const std::string& keyPath, const std::string& valueName) override;
 };

@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,24 @@ struct FakeSettingsStore final : SettingsStore {
     std::vector<std::string> writes;
 };
 
+// Values by root and "key\name"; a root that is not writable refuses every
+// change, and failStores makes even a writable one refuse to store.
 struct FakeRegistry final : Registry {
-    void StoreRegistryValue(const std::string&, const std::string&, const std::string& data,
-                            RegistryValueType) override {
-        if (onStore) onStore(data);
+    using Place = std::pair<RegistryRoot, std::string>;
+    using Values = std::map<Place, std::string>;
+    bool MayWrite(RegistryRoot root, const std::string&) override { return writable.contains(root); }
+    bool StoreRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
+                            const std::string& data, RegistryValueType) override {
+        if (!MayWrite(root, key) || failStores) return false;
+        return values[{root, key + "\\" + name}] = data, true;
     }
-    std::function<void(const std::string&)> onStore;
+    bool DeleteRegistryValue(RegistryRoot root, const std::string& key, const std::string& name) override {
+        return MayWrite(root, key) ? (values.erase({root, key + "\\" + name}), true)
+                                   : !values.contains({root, key + "\\" + name});
+    }
+    Values values;
+    std::set<RegistryRoot> writable{RegistryRoot::LocalMachine, RegistryRoot::CurrentUser};
+    bool failStores = false;
 };
 
 // Handlers the window queued rather than called; they run when events are let through.

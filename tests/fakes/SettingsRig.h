@@ -11,7 +11,7 @@ struct SettingsRig {
     FakeList cmbOffset, cmbServer;
     Store store;
     Registry registry;
-    Autorun autorun{registry, "C:\\Veltrano\\"};
+    Autorun autorun{registry, "C:\\Veltrano\\", [](const std::string&) { return true; }};
     Pump pump;
     Settings settings{{txtInterval, chkAuto, chkAutoRun, chkUseIP, cmbOffset, cmbServer}, store, autorun, pump};
 

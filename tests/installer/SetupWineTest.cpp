@@ -10,10 +10,12 @@
 #include "LoopbackPlan.h"
 #include "fakes/SyncRig.h"
 #include "platform/EventPump_win.h"
+#include "platform/FileAccess.h"
 #include "platform/ServiceClient_win.h"
 #include "platform/ServicePipe_win.h"
 #include "platform/Socket_win.h"
 #include "platform/SystemClock_win.h"
+#include "platform/WideText_win.h"
 #include "service/SyncRequest.h"
 
 namespace {
@@ -22,46 +24,136 @@ using namespace e2e;
 
 const char* const kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char* const kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Veltrano";
+const char* const kEventSourceKey = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Veltrano";
 
 bool Has(HKEY root, const char* key, const char* value) {
     return RegGetValueA(root, key, value, RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
+bool KeyExists(HKEY root, const char* key) {
+    HKEY h = nullptr;
+    return RegOpenKeyExA(root, key, 0, KEY_READ, &h) == ERROR_SUCCESS && RegCloseKey(h) == ERROR_SUCCESS;
+}
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Wine keeps no access list for a file: it shows one made of the Unix mode.
+bool OnWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
-// The service's pipe opened as the program opens it: to read, and to write
-// data only, all that an interactive user may.
-struct ServiceClient {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    ServiceClient() {
-        // One client at a time: the next waits while the last is let go.
-        WaitFor([&] {
-            h = CreateFileA(kServicePipeName, GENERIC_READ | FILE_WRITE_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            return h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY;
-        }, 5000);
+const SECURITY_INFORMATION kOwnerAndList = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+std::string SddlOf(PSECURITY_DESCRIPTOR sd) {
+    char* text = nullptr;
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, kOwnerAndList, &text, nullptr);
+    const std::string sddl = text ? text : "";
+    LocalFree(text);
+    return sddl;
+}
+// Owner and access list of a file, a folder or MACHINE\ and a key.
+std::string SddlOf(const std::wstring& name, SE_OBJECT_TYPE type) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (GetNamedSecurityInfoW(name.c_str(), type, kOwnerAndList, nullptr, nullptr, nullptr, nullptr, &sd)) return {};
+    const std::string sddl = SddlOf(sd);
+    LocalFree(sd);
+    return sddl;
+}
+// sddl as this system spells it when it reads one back.
+std::string Spelled(const char* sddl) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, nullptr);
+    const std::string spelled = SddlOf(sd);
+    LocalFree(sd);
+    return spelled;
+}
+// Whether an entry lets everyone write into the folder, as Wine shows it too.
+bool EveryoneMayWrite(const std::wstring& folder) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    PACL dacl = nullptr;
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &sd))
+        return false;
+    bool writes = false;
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        GetAce(dacl, i, reinterpret_cast<void**>(&ace));
+        writes |= ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && (ace->Mask & (FILE_WRITE_DATA | GENERIC_ALL)) &&
+                  IsWellKnownSid(&ace->SidStart, WinWorldSid);
     }
-    ~ServiceClient() {
-        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-    // The reply, or nothing when the service cut the client off first.
-    std::optional<SyncReply> Reply() {
-        std::string got;
-        WaitFor([&] {
-            DWORD waiting = 0, n = 0;
-            char buf[256];
-            if (!PeekNamedPipe(h, nullptr, 0, nullptr, &waiting, nullptr)) return true;
-            if (waiting && ReadFile(h, buf, std::min<DWORD>(waiting, sizeof buf), &n, nullptr)) got.append(buf, n);
-            return ParseReply(got) || got.size() > kMaxReplyBytes;
-        }, 8000);
-        return ParseReply(got);
-    }
-};
+    LocalFree(sd);
+    return writes;
+}
+void OpenToEveryone(const std::wstring& folder) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &sd, nullptr);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted);
+    SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                          nullptr, dacl, nullptr);
+    LocalFree(sd);
+}
 
-// The reply to request; "none" when there was none.
+// What the setup protects: its folder, whatever it held before, and the key
+// of the service's pipe name. Of the folder's list Wine takes only that
+// everyone may no longer write; the rest only Windows can show.
+void ExpectProtected(const std::wstring& dir) {
+    const std::wstring folder = dir.substr(0, dir.size() - 1);
+    EXPECT_FALSE(EveryoneMayWrite(folder)) << SddlOf(folder, SE_FILE_OBJECT);
+    if (!OnWine()) {
+        EXPECT_EQ(SddlOf(folder, SE_FILE_OBJECT),
+                  Spelled("O:BAD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"));
+        for (const std::wstring& path : {folder, dir + L"Veltrano.exe", dir + L"ntp_servers.txt"})
+            EXPECT_TRUE(WritableOnlyByAdministrators(Utf8FromWide(path))) << Utf8FromWide(path);
+    }
+    // SYSTEM and administrators full, LocalService reads and sets values, users read.
+    EXPECT_EQ(SddlOf(L"MACHINE\\" + WideFromUtf8(kServiceKey), SE_REGISTRY_KEY),
+              Spelled("O:BAD:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)(A;CI;0x2001b;;;LS)(A;CI;KR;;;BU)"));
+    // The service's events, described by its exe.
+    wchar_t file[MAX_PATH] = {};
+    DWORD type = 0, size = sizeof file, types = 0;
+    RegGetValueW(HKEY_LOCAL_MACHINE, WideFromUtf8(kEventSourceKey).c_str(), L"EventMessageFile",
+                 RRF_RT_ANY | RRF_NOEXPAND, &type, file, &size);
+    EXPECT_EQ(type, DWORD(REG_EXPAND_SZ));
+    EXPECT_EQ(file, dir + L"Veltrano.exe");
+    size = sizeof types;
+    RegGetValueA(HKEY_LOCAL_MACHINE, kEventSourceKey, "TypesSupported", RRF_RT_REG_DWORD, nullptr, &types, &size);
+    EXPECT_EQ(types, 7u) << "error, warning and information";
+}
+
+// Restarted 5 s, 5 s and a minute after a crash, counted afresh after a day.
+void ExpectFailureActions(SC_HANDLE service) {
+    using Actions = std::vector<std::pair<DWORD, DWORD>>;
+    union {
+        SERVICE_FAILURE_ACTIONSW actions;
+        BYTE bytes[1024];
+    } q{};
+    DWORD n = 0, reset = 0;
+    Actions actions;
+    if (QueryServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, q.bytes, sizeof q, &n)) {
+        reset = q.actions.dwResetPeriod;
+        for (DWORD i = 0; i < q.actions.cActions; ++i)
+            actions.push_back({q.actions.lpsaActions[i].Type, q.actions.lpsaActions[i].Delay});
+    } else {
+        // Wine keeps them only as the value in which Windows keeps them:
+        // five 32-bit fields, the count fourth, then type and delay of each.
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_LEVEL));
+        DWORD raw[16] = {};
+        n = sizeof raw;
+        RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\VeltranoTime", "FailureActions",
+                     RRF_RT_REG_BINARY, nullptr, raw, &n);
+        reset = raw[0];
+        for (DWORD i = 0; i < raw[3] && 6 + 2 * i < n / sizeof(DWORD); ++i)
+            actions.push_back({raw[5 + 2 * i], raw[6 + 2 * i]});
+    }
+    EXPECT_EQ(reset, 86400u);
+    EXPECT_EQ(actions, (Actions{{SC_ACTION_RESTART, 5000}, {SC_ACTION_RESTART, 5000}, {SC_ACTION_RESTART, 60000}}));
+}
+
+// The service's reply to request, through the program's own client; "none"
+// when there was none.
 SyncReply Ask(const std::string& request) {
-    ServiceClient client;
-    DWORD n = 0;
-    WriteFile(client.h, request.data(), static_cast<DWORD>(request.size()), &n, nullptr);
-    return client.Reply().value_or(SyncReply{SyncReply::Result(-1), "none"});
+    Win32ServiceClient client;
+    std::optional<std::string> bytes;
+    if (client.Send(request) == ServiceClient::Sent::Sent)
+        WaitFor([&] { return (bytes = client.Reply()).has_value(); }, 10000);
+    return ParseReply(bytes.value_or("")).value_or(SyncReply{SyncReply::Result(-1), "none"});
 }
 
 // Registered as the setup says, and running.
@@ -87,11 +179,13 @@ void ExpectTimeService(const std::wstring& exe) {
                      RRF_RT_REG_DWORD, nullptr, &delayed.fDelayedAutostart, &n);
     }
     EXPECT_TRUE(delayed.fDelayedAutostart);
+    ExpectFailureActions(service);
     SERVICE_STATUS status{};
     const auto running = [&] {
-        return QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING;
+        return QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_RUNNING &&
+               PublishedServicePipe();
     };
-    EXPECT_TRUE(WaitFor(running, 10000));
+    EXPECT_TRUE(WaitFor(running, 10000)) << "stopped with " << status.dwWin32ExitCode;
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
 }
@@ -117,15 +211,29 @@ struct Process {
     }
 };
 
-TEST(Setup, InstallsUpgradesOverTheRunningProgramAndUninstallsLeavingUserSettings) {
+TEST(Setup, InstallsProtectedUpgradesOverTheRunningProgramAndUninstallsLeavingUserSettings) {
     ClearProgramRegistry();
     // Under Wine a shortcut in the Start menu would reach this machine's own menus as well.
     const char* overrides = "Software\\Wine\\DllOverrides";
     RegSetKeyValueA(HKEY_CURRENT_USER, overrides, "winemenubuilder.exe", REG_SZ, "", 1);
+    const wchar_t* setupOverride = _wgetenv(L"VELTRANO_SETUP");
     const std::wstring dir = _wgetenv(L"ProgramFiles") + std::wstring(L"\\Veltrano\\"),
-                       exe = L"\"" + dir + L"Veltrano.exe\"", setup = VELTRANO_SETUP,
+                       exe = L"\"" + dir + L"Veltrano.exe\"", setup = setupOverride ? setupOverride : VELTRANO_SETUP,
                        link = _wgetenv(L"ProgramData") + std::wstring(L"\\Microsoft\\Windows\\Start Menu\\Programs\\") +
                               L"Veltrano.lnk";
+    // A folder with things of its own keeps its access list, and gets no Veltrano.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring busy = temp + std::wstring(L"Veltrano busy");
+    OpenToEveryone(busy);
+    std::ofstream(std::filesystem::path(busy + L"\\mine.txt")) << "mine";
+    EXPECT_FALSE(Process(L"\"" + setup + L"\" /S /D=" + busy).Succeeds());
+    EXPECT_FALSE(Exists(busy + L"\\Veltrano.exe"));
+    EXPECT_TRUE(EveryoneMayWrite(busy));
+    std::filesystem::remove_all(busy);
+    // The folder of an earlier install that everyone may write.
+    OpenToEveryone(dir.substr(0, dir.size() - 1));
+    ASSERT_TRUE(EveryoneMayWrite(dir.substr(0, dir.size() - 1)));
     ASSERT_TRUE(Process(L"\"" + setup + L"\" /S").Succeeds()) << "made by scripts/package.sh?";
     for (const wchar_t* file : {L"Veltrano.exe", L"ntp_servers.txt", L"veltrano-help.html", L"uninstall.exe"})
         EXPECT_TRUE(Exists(dir + file)) << file;
@@ -137,44 +245,44 @@ TEST(Setup, InstallsUpgradesOverTheRunningProgramAndUninstallsLeavingUserSetting
     DWORD size = sizeof version;
     RegGetValueA(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", RRF_RT_REG_SZ, nullptr, version, &size);
     EXPECT_STREQ(version, VELTRANO_VERSION);
+    ExpectProtected(dir);
 
-    // The time service: its pipe is guarded as designed (read back only;
-    // Wine does not enforce it), a client that says nothing is cut off with
-    // no reply, and what the service will not run is refused.
+    // The time service, its pipe guarded as designed (read back only; Wine
+    // does not enforce it).
     ExpectTimeService(exe);
     {
-        ServiceClient silent;
+        const HANDLE pipe = CreateFileA(PublishedServicePipe().value_or("").c_str(), GENERIC_READ | FILE_WRITE_DATA,
+                                        0, nullptr, OPEN_EXISTING, 0, nullptr);
         PSECURITY_DESCRIPTOR sd = nullptr;
-        char* sddl = nullptr;
-        const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-        ASSERT_EQ(GetSecurityInfo(silent.h, SE_KERNEL_OBJECT, parts, nullptr, nullptr, nullptr, nullptr, &sd),
-                  DWORD(ERROR_SUCCESS));
-        ConvertSecurityDescriptorToStringSecurityDescriptorA(sd, SDDL_REVISION_1, parts, &sddl, nullptr);
-        EXPECT_STREQ(sddl, kServicePipeSddl);
-        LocalFree(sddl), LocalFree(sd);
-        const DWORD start = GetTickCount();
-        EXPECT_FALSE(silent.Reply());
-        EXPECT_NEAR(GetTickCount() - start, kPipeClientTimeoutMs, 1500);
+        EXPECT_NE(pipe, INVALID_HANDLE_VALUE);
+        if (pipe != INVALID_HANDLE_VALUE &&
+            GetSecurityInfo(pipe, SE_KERNEL_OBJECT, kOwnerAndList, nullptr, nullptr, nullptr, nullptr, &sd) == 0) {
+            EXPECT_EQ(SddlOf(sd), Spelled(kServicePipeSddl));
+        }
+        LocalFree(sd), CloseHandle(pipe);
     }
-    const std::string chronyd = FormatRequest({"127.0.0.60", "127.0.0.60", false, true});
-    for (const std::string& request : {std::string(kMaxRequestBytes + 100, 'x'), chronyd.substr(0, 20) + "\nend\n",
-                                       chronyd})
-        EXPECT_EQ(Ask(request).result, SyncReply::Result::Refused) << request;
     // Once an administrator lists it, the service sets the clock from
-    // chronyd there. Wine accepts a change under 0.5 s: NTP's milliseconds
-    // always make one, the Time Protocol's whole seconds only now and then.
+    // chronyd on another machine. Wine accepts a change under 0.5 s: NTP's
+    // milliseconds always make one. This machine's own chronyd it refuses
+    // even when listed.
+    const std::string remote = FormatRequest({loopback::kRemoteChronyd, loopback::kRemoteChronyd, false, true}),
+                      local = FormatRequest({loopback::kChronyd, loopback::kChronyd, false, true});
+    EXPECT_EQ(Ask(remote).result, SyncReply::Result::Refused) << "not listed yet";
     std::ofstream(std::filesystem::path(dir + L"ntp_servers.txt"), std::ios::app)
-        << "127.0.0.60|127.0.0.60|chronyd|ntp\r\n";
-    const SyncReply set = Ask(chronyd);
+        << loopback::kRemoteChronyd << '|' << loopback::kRemoteChronyd << "|chronyd|ntp\r\n"
+        << loopback::kChronyd << '|' << loopback::kChronyd << "|this machine's chronyd|ntp\r\n";
+    const SyncReply set = Ask(remote), refused = Ask(local);
     EXPECT_EQ(set.result, SyncReply::Result::Set) << set.text;
+    EXPECT_EQ(refused.result, SyncReply::Result::Refused) << refused.text;
     // The program's own way there: the server is an hour late to its query,
     // which Wine refuses to set as Windows refuses a user, and right to the
     // service's.
-    std::ofstream(std::filesystem::path(dir + L"ntp_servers.txt"), std::ios::app) << "127.0.0.7|127.0.0.7|late\r\n";
+    std::ofstream(std::filesystem::path(dir + L"ntp_servers.txt"), std::ios::app)
+        << loopback::kRemoteLateOnce << '|' << loopback::kRemoteLateOnce << "|late\r\n";
     {
-        Win32ServiceClient service(kServicePipeName);
-        SyncRig<Win32Socket, Win32EventPump, Win32SystemClock> program({{loopback::kLateOnce, loopback::kLateOnce, "late"}},
-                                                                      {}, &service);
+        Win32ServiceClient service;
+        SyncRig<Win32Socket, Win32EventPump, Win32SystemClock> program(
+            {{loopback::kRemoteLateOnce, loopback::kRemoteLateOnce, "late"}}, {}, &service);
         program.Synchronize();
         EXPECT_EQ(program.lblInfo.Text().substr(0, 26), " Time updated succesfully!") << program.lblInfo.Text();
     }
@@ -194,27 +302,28 @@ TEST(Setup, InstallsUpgradesOverTheRunningProgramAndUninstallsLeavingUserSetting
     EXPECT_TRUE(Has(HKEY_CURRENT_USER, kSettingsKey, "Auto")) << "closed without saving its settings";
     ExpectTimeService(exe);
 
-    // Again running, and set to start with Windows. The uninstaller goes on
-    // from a copy of itself and takes its entry away last.
+    // Again running, and set to start with Windows: closed by the
+    // uninstaller, it writes its entry, under the machine's Run key from a
+    // folder only administrators may change (Windows), else under the
+    // user's (Wine). The uninstaller goes on from a copy of itself and
+    // takes its entry away last.
+    RegSetKeyValueA(HKEY_CURRENT_USER, kSettingsKey, "AutoRun", REG_SZ, "1", 2);
     const Process again(exe);
     ASSERT_TRUE(again.ShowsReady());
-    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, "Dravelquin", REG_SZ, "Veltrano.exe", 13);
     ASSERT_TRUE(Process(L"\"" + dir + L"uninstall.exe\" /S").Succeeds());
     EXPECT_TRUE(WaitFor([] { return !Has(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"); }, 30000));
     EXPECT_TRUE(again.Ended(5000));
     EXPECT_FALSE(Exists(dir));
     EXPECT_FALSE(Exists(link));
-    EXPECT_FALSE(Has(HKEY_LOCAL_MACHINE, kRunKey, "Dravelquin"));
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) EXPECT_FALSE(Has(root, kRunKey, "Dravelquin"));
+    for (const char* key : {"SOFTWARE\\Veltrano", kEventSourceKey})
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
     const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
     EXPECT_FALSE(OpenServiceA(manager, kServiceName, SERVICE_QUERY_STATUS));
     CloseServiceHandle(manager);
-    EXPECT_EQ(ServiceClient().h, INVALID_HANDLE_VALUE);
-    // Whoever takes the name now is not the service, whatever it answers.
-    const HANDLE squatter = CreateNamedPipeA(kServicePipeName, PIPE_ACCESS_DUPLEX, 0, 1, 4096, 4096, 0, nullptr);
-    EXPECT_EQ(Win32ServiceClient(kServicePipeName).Send("x"), ::ServiceClient::Sent::NoService);
-    CloseHandle(squatter);
     EXPECT_TRUE(Has(HKEY_CURRENT_USER, kSettingsKey, "Auto"));
     ClearProgramRegistry();
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, "Dravelquin");
     RegDeleteKeyValueA(HKEY_CURRENT_USER, overrides, "winemenubuilder.exe");
 }
 

@@ -108,6 +108,7 @@ TEST_F(MainWindow, OpensAsDesignedInAFolderBeyondTheAnsiCodePageRefusingReloadsD
 
     p.Click(kIdChkAutoRun);
     EXPECT_TRUE(WaitFor([&] { return RunValue() == L"\"" + p.Folder() + L"Veltrano.exe\""; }, 3000)) << RunValue();
+    EXPECT_EQ(RunValue(HKEY_LOCAL_MACHINE), L"") << "a folder users may write starts no one else's logon";
     // Notepad names the file it opened in its title: the quoted path arrived
     // whole, and the planted copy, had it started, would show no such window.
     p.Click(kIdCmdEdit);

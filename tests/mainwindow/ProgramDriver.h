@@ -63,17 +63,19 @@ inline std::string ReadRegistryText(const char* value) {
     RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, value, RRF_RT_REG_SZ, nullptr, buf, &size);
     return buf;
 }
-// The autorun command, wide: the program's folder may lie beyond the ANSI code page.
-inline std::wstring RunValue() {
+// The autorun command of this user, or the machine's, wide: the program's
+// folder may lie beyond the ANSI code page.
+inline std::wstring RunValue(HKEY root = HKEY_CURRENT_USER) {
     wchar_t buf[512] = {};
     DWORD size = sizeof buf;
-    RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Dravelquin",
+    RegGetValueW(root, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Dravelquin",
                  RRF_RT_REG_SZ, nullptr, buf, &size);
     return buf;
 }
 inline void ClearProgramRegistry() {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Veltrano");
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Dravelquin");
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        RegDeleteKeyValueA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Dravelquin");
 }
 
 // The program's icon, asked of the shell: a change (NIM_MODIFY) is accepted

@@ -2,6 +2,8 @@
 // what it wrote and leaves alone what was there before it.
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -9,8 +11,10 @@
 #include "fakes/FakeSettingsStore.h"
 #include "fakes/SettingsRig.h"
 #include "platform/EventPump_win.h"
+#include "platform/FileAccess_win.h"
 #include "platform/Registry_win.h"
 #include "platform/SettingsStore_win.h"
+#include "platform/WideText_win.h"
 
 namespace {
 
@@ -30,17 +34,20 @@ bool KeyExists(HKEY root, const char* key) {
     return RegOpenKeyExA(root, key, 0, KEY_READ, &h) == ERROR_SUCCESS && RegCloseKey(h) == ERROR_SUCCESS;
 }
 
-// The user's settings key and the machine's autorun value, both removed afterwards.
+// The user's settings key and both autorun values, all removed afterwards.
 struct InRegistry : ::testing::Test {
     void SetUp() override {
         // A prefix in which something else stored these is not ours to clear.
-        if (KeyExists(HKEY_CURRENT_USER, "Software\\Veltrano") || RunValue()) GTEST_SKIP() << "Veltrano's values exist";
+        if (KeyExists(HKEY_CURRENT_USER, "Software\\Veltrano") || RunValue() ||
+            ReadRaw(HKEY_CURRENT_USER, kRunKey, kAutorunValueName))
+            GTEST_SKIP() << "Veltrano's values exist";
         owned = true;
     }
     void TearDown() override {
         if (!owned) return;
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Veltrano");
         RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, kAutorunValueName);
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, kAutorunValueName);
     }
     bool owned = false;
 };
@@ -61,16 +68,77 @@ TEST_F(InRegistry, RoundTripThroughTheUsersKey) {
     EXPECT_EQ(second.Checks(), 5);
 }
 
-TEST_F(InRegistry, RunValueWrittenQuotedWhenTheFolderHasABlankAndEmptiedWhenOff) {
+// A folder of the user's own, with an exe in it: the entry goes under the
+// user's key, quoted for the blank, and an entry an earlier version left
+// under the machine's key goes, since this test's program may remove it.
+TEST_F(InRegistry, AFolderUsersMayChangeGetsTheUsersEntryAndOffRemovesBoth) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = temp + std::wstring(L"Veltrano autorun\\");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CloseHandle(CreateFileW((folder + L"Veltrano.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kRunKey, kAutorunValueName, REG_SZ, "", 1);
     Win32Registry registry;
+    Autorun autorun(registry, Utf8FromWide(folder), WritableOnlyByAdministrators);
     FakeCheckBox chkAutoRun;
     chkAutoRun.value = 1;
-    Autorun spaced(registry, "C:\\Program Files\\Veltrano\\");
-    spaced.UpdateAutorun(chkAutoRun);
-    EXPECT_EQ(RunValue(), Text("\"C:\\Program Files\\Veltrano\\Veltrano.exe\""));
+    EXPECT_EQ(autorun.UpdateAutorun(chkAutoRun), AutorunResult::User);
+    const Raw quoted = Text("\"" + Utf8FromWide(folder) + "Veltrano.exe\"");
+    EXPECT_EQ(ReadRaw(HKEY_CURRENT_USER, kRunKey, kAutorunValueName), quoted);
+    EXPECT_EQ(RunValue(), std::nullopt);
     chkAutoRun.value = 0;
-    spaced.UpdateAutorun(chkAutoRun);
-    EXPECT_EQ(RunValue(), Text(""));
+    EXPECT_EQ(autorun.UpdateAutorun(chkAutoRun), AutorunResult::Removed);
+    EXPECT_EQ(ReadRaw(HKEY_CURRENT_USER, kRunKey, kAutorunValueName), std::nullopt);
+    DeleteFileW((folder + L"Veltrano.exe").c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+// Owner and access lists as SDDL: BA administrators, SY SYSTEM, BU users,
+// WD everyone, AU authenticated users, CO creator owner; ti is TrustedInstaller.
+TEST(WritableOnlyByAdministrators, OnlyWhenNobodyElseOwnsOrMayChangeTheObject) {
+    const std::string ti = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    const std::string safe = "(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
+    const std::pair<std::string, bool> cases[] = {
+        {"O:BAD:PAI" + safe, true},
+        {"O:SYD:" + safe, true},
+        {"O:" + ti + "D:(A;;FA;;;" + ti + ")(A;;0x1200a9;;;BU)", true},
+        {"O:BAD:", true},                                      // nobody may do anything
+        {"O:BAD:(D;;FA;;;WD)" + safe, true},                   // a denial grants nothing
+        {"O:BAD:(A;OICIIO;GA;;;CO)" + safe, true},             // only for what is created inside
+        {"O:BUD:" + safe, false},                              // an owner may rewrite the list
+        {"O:S-1-5-21-1-2-3-1001D:" + safe, false},
+        {"O:BA", false},                                       // no list read
+        {"O:BAD:" + safe + "(A;;0x2;;;BU)", false},            // write data, or add a file
+        {"O:BAD:" + safe + "(A;;0x4;;;BU)", false},            // append, or a subfolder
+        {"O:BAD:" + safe + "(A;;0x40;;;BU)", false},           // delete a child
+        {"O:BAD:" + safe + "(A;;SD;;;WD)", false},             // delete
+        {"O:BAD:" + safe + "(A;;WD;;;AU)", false},             // rewrite the list
+        {"O:BAD:" + safe + "(A;;WO;;;AU)", false},             // take ownership
+        {"O:BAD:" + safe + "(A;;GW;;;BU)", false},
+        {"O:BAD:" + safe + "(A;;GA;;;BU)", false},
+    };
+    for (const auto& [sddl, expected] : cases) {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr))
+            << sddl;
+        EXPECT_EQ(OnlyAdministratorsMayChange(sd), expected) << sddl;
+        LocalFree(sd);
+    }
+    // A NULL list lets everyone do everything. Built by hand: Wine reads
+    // "D:NO_ACCESS_CONTROL" as an empty list.
+    SECURITY_DESCRIPTOR open{};
+    InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof admins;
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size);
+    SetSecurityDescriptorOwner(&open, admins, FALSE);
+    SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+    EXPECT_FALSE(OnlyAdministratorsMayChange(&open));
+    // A folder of the user's own, and what cannot be read.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    EXPECT_FALSE(WritableOnlyByAdministrators(temp));
+    EXPECT_FALSE(WritableOnlyByAdministrators(std::string(temp) + "no such file"));
 }
 
 }  // namespace

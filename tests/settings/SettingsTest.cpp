@@ -20,7 +20,6 @@ struct Rig : SettingsRig<FakeSettingsStore, FakeRegistry, QueuePump> {
         chkAutoRun.onChange = save("AutoRun"), chkUseIP.onChange = save("UseIP");
         cmbOffset.onChange = [this, f = save("Offset")] { pump.pending.push_back(f); };
         cmbServer.onChange = [this, f = save("ServerIndex")] { pump.pending.push_back(f); };
-        registry.onStore = [this](const std::string& data) { store.writes.push_back("<autorun " + data + ">"); };
         Load();
     }
 };
@@ -34,9 +33,11 @@ TEST(Settings, LoadingShowsWhatFitsWritesNothingAndEachChangeStoresAllInOrder) {
     r.store.writes.clear();
     r.chkUseIP.SetValue(0);
     EXPECT_EQ(r.store.writes, (Strings{"UseIP", "Interval=1", "Auto=1", "AutoRun=1", "UseIP=0", "Offset=0",
-                                       "ServerIndex=-1", "<autorun C:\\Veltrano\\Veltrano.exe>"}));
-    r.chkAutoRun.SetValue(0);  // off empties the autorun entry
-    EXPECT_EQ(r.store.writes.back(), "<autorun >");
+                                       "ServerIndex=-1"}));
+    const FakeRegistry::Place machine{RegistryRoot::LocalMachine, std::string(kRunKey) + "\\Dravelquin"};
+    EXPECT_EQ(r.registry.values, (FakeRegistry::Values{{machine, "C:\\Veltrano\\Veltrano.exe"}}));
+    r.chkAutoRun.SetValue(0);  // off removes the autorun entry
+    EXPECT_TRUE(r.registry.values.empty());
 
     // The offset chooser reaches OffsetMinutes only when saving; no selection keeps the last.
     for (auto [index, minutes] : {std::pair{4, 60}, {0, -60}, {-1, -60}}) {
