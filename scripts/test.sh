@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Every test: native logic under the sanitizers, then the Windows build under
-# Wine against real loopback time servers. Installs what is missing first.
+# Wine against real time servers, on loopback and in a network namespace
+# beside the tests' own. Installs what is missing first; needs root for the
+# namespaces.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -30,16 +32,27 @@ echo "== release (scripts/package.sh)"
 bash scripts/package.sh
 record "release packages" $?
 
-# The loopback addresses are fixed, so two runs on one machine take turns.
+# Two runs on one machine take turns: each picks the first free display
+# number, and the tests time the program.
 exec 9>/tmp/veltrano-wine-tests.lock
 flock 9
 
-echo "== starting loopback servers, display and Wine"
-start_test_services "$root" "$root/build/wineprefix" || status=1
+echo "== starting the tests' network namespaces, time servers, display and Wine"
+started=$(date +%s%N)
+start_test_services "$root" "$root/build/wineprefix"
+services=$?
+echo "services: started in $((($(date +%s%N) - started) / 1000000)) ms"
 
-echo "== Windows tests under Wine"
-"${with_hosts[@]}" ctest --preset windows --output-on-failure --timeout 300
-record "windows (under Wine)" $?
+if [ "$services" -eq 2 ]; then
+    # Without a server that is not this machine the service's tests cannot
+    # pass; a suite that did not run must not read as passed.
+    record "windows (under Wine): not run, no network namespaces" 1
+else
+    [ "$services" -eq 0 ] || status=1
+    echo "== Windows tests under Wine, in the tests' network namespace"
+    "${with_hosts[@]}" ctest --preset windows --output-on-failure --timeout 300
+    record "windows (under Wine)" $?
+fi
 
 stop_services
 flock -u 9
