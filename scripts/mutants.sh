@@ -160,12 +160,18 @@ covered() {
 # settings that would make the next run's tests skip.
 reset_wine() {
     [ "$1" = windows ] || return 0
-    wineserver -k </dev/null >/dev/null 2>&1 || true
-    timeout 20 wineserver -w </dev/null >/dev/null 2>&1 || true
+    # Wine lives in the tests' own network namespace (services.sh).
+    "${in_netns[@]}" wineserver -k </dev/null >/dev/null 2>&1 || true
+    timeout 20 "${in_netns[@]}" wineserver -w </dev/null >/dev/null 2>&1 || true
     cp "$wine_template"/*.reg "$WINEPREFIX"/
-    wineserver -p </dev/null >/dev/null 2>&1
-    wineboot </dev/null >/dev/null 2>&1
+    "${in_netns[@]}" wineserver -p </dev/null >/dev/null 2>&1
+    "${in_netns[@]}" wineboot </dev/null >/dev/null 2>&1
 }
+
+# The tests that install the setup run the exe and script inside it, not the
+# build's: their mutants need the setup made again.
+installs() { [[ ${groups[$1]} == wine && ${regexes[$1]} =~ Setup|ServiceHost ]]; }
+package_for() { ! installs "$1" || bash scripts/package.sh; }
 
 # run_group PRESET INDEX...: the baseline, then each mutant.
 run_group() {
@@ -209,7 +215,7 @@ run_group() {
         fi
         dirty_build=1
         git diff --no-color -- "$file" >>"$log" 2>&1
-        if ! cmake --build --preset "$preset" >>"$log" 2>&1; then
+        if ! cmake --build --preset "$preset" >>"$log" 2>&1 || ! package_for "$i" >>"$log" 2>&1; then
             restore
             report "$i" build-broken $(($(date +%s) - t0))
             continue
@@ -232,7 +238,7 @@ bash scripts/setup.sh || exit 1
 # The linux preset always: the Windows tests' loopback fixtures come from it.
 bash scripts/build.sh linux >"$logs/build-linux.log" 2>&1 || { echo "mutants: linux build failed (see $logs/build-linux.log)" >&2; exit 1; }
 if ((${#wine[@]})); then
-    bash scripts/build.sh windows >"$logs/build-windows.log" 2>&1 ||
+    bash scripts/package.sh >"$logs/build-windows.log" 2>&1 ||
         { echo "mutants: windows build failed (see $logs/build-windows.log)" >&2; exit 1; }
 fi
 
@@ -252,8 +258,8 @@ if ((${#wine[@]})); then
     start_test_services "$root" "$root/build/wineprefix-mutants" || { echo "mutants: services did not start" >&2; exit 1; }
     wine_template="$service_dir/wineprefix-registry"
     mkdir -p "$wine_template"
-    wineserver -k </dev/null >/dev/null 2>&1 || true
-    timeout 20 wineserver -w </dev/null >/dev/null 2>&1 || true
+    "${in_netns[@]}" wineserver -k </dev/null >/dev/null 2>&1 || true
+    timeout 20 "${in_netns[@]}" wineserver -w </dev/null >/dev/null 2>&1 || true
     cp "$WINEPREFIX"/*.reg "$wine_template"/
     run_group windows "${wine[@]}"
     stop_services
@@ -263,7 +269,7 @@ fi
 
 echo "== rebuilding without mutants"
 bash scripts/build.sh linux >>"$logs/build-linux.log" 2>&1 || echo "mutants: linux rebuild failed" >&2
-((${#wine[@]})) && { bash scripts/build.sh windows >>"$logs/build-windows.log" 2>&1 || echo "mutants: windows rebuild failed" >&2; }
+((${#wine[@]})) && { bash scripts/package.sh >>"$logs/build-windows.log" 2>&1 || echo "mutants: windows rebuild failed" >&2; }
 dirty_build=""
 
 echo
