@@ -54,6 +54,7 @@ TEST(Sntp, OnlyAnEchoingSynchronisedServerReplyPassesAndOnlyAnEchoingKissStops) 
         {Reply(0x14), O::ErrorInData},                     // version 2
         {Reply(0x3C), O::ErrorInData},                     // version 7
         {Over(Reply(), 32, std::string(8, '\0')), O::ErrorInData},  // never received
+        {Over(Reply(0x24, 2, kSent, 0x0000000180000000), 32, std::string(8, '\0')), O::ErrorInData},  // nor after 2036
         {Over(Reply(), 39, "\x01"), O::ErrorInData},     // sent 2^-32 s before it was received
         {Over(Reply(), 4, std::string("\x00\x02\x00\x00\x00\x0F\x00\x00", 8)), O::Valid},  // 1 + 15 s: 16 s
         {Over(Reply(), 4, std::string("\x00\x02\x00\x02\x00\x0F\x00\x00", 8)), O::ErrorInData},
