@@ -264,16 +264,22 @@ TEST(Setup, InstallsProtectedUpgradesOverTheRunningProgramAndUninstallsLeavingUs
     // Once an administrator lists it, the service sets the clock from
     // chronyd on another machine. Wine accepts a change under 0.5 s: NTP's
     // milliseconds always make one. This machine's own chronyd it refuses
-    // even when listed.
+    // even when listed, nor one at an address of this machine's own network.
     const std::string remote = FormatRequest({loopback::kRemoteChronyd, loopback::kRemoteChronyd, false, true}),
-                      local = FormatRequest({loopback::kChronyd, loopback::kChronyd, false, true});
+                      local = FormatRequest({loopback::kChronyd, loopback::kChronyd, false, true}),
+                      own = FormatRequest({loopback::kOwnAddress, loopback::kOwnAddress, false, true});
     EXPECT_EQ(Ask(remote).result, SyncReply::Result::Refused) << "not listed yet";
     std::ofstream(std::filesystem::path(dir + L"ntp_servers.txt"), std::ios::app)
         << loopback::kRemoteChronyd << '|' << loopback::kRemoteChronyd << "|chronyd|ntp\r\n"
-        << loopback::kChronyd << '|' << loopback::kChronyd << "|this machine's chronyd|ntp\r\n";
-    const SyncReply set = Ask(remote), refused = Ask(local);
+        << loopback::kChronyd << '|' << loopback::kChronyd << "|this machine's chronyd|ntp\r\n"
+        << loopback::kOwnAddress << '|' << loopback::kOwnAddress << "|this machine|ntp\r\n";
+    const SyncReply set = Ask(remote);
     EXPECT_EQ(set.result, SyncReply::Result::Set) << set.text;
-    EXPECT_EQ(refused.result, SyncReply::Result::Refused) << refused.text;
+    for (const std::string& request : {local, own}) {
+        const SyncReply refused = Ask(request);
+        EXPECT_EQ(refused.result, SyncReply::Result::Refused) << request;
+        EXPECT_NE(refused.text.find(" is this computer"), std::string::npos) << refused.text;
+    }
     // The program's own way there: the server is an hour late to its query,
     // which Wine refuses to set as Windows refuses a user, and right to the
     // service's.
