@@ -4,13 +4,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "clock/TimeProtocol.h"
-
 namespace {
-
-constexpr int64_t kEraLength = int64_t{1} << 32;
-constexpr int64_t kEraPivot = int64_t{1} << 31;
-constexpr SystemTime kNtpEpoch{1900, 1, 0, 1, 0, 0, 0, 0};
 
 constexpr uint8_t kVersion = 4;
 // Servers copy the request's version; a few old ones still answer as 3.
@@ -28,9 +22,6 @@ uint64_t BigEndian(std::string_view bytes, size_t at, size_t length) {
     return v;
 }
 
-// Floor division, so that a negative millisecond count borrows a whole second.
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
-
 // To the last 2^-32 s, which microseconds would round away, and across the
 // 2036 wrap.
 bool Before(NtpTimestamp a, NtpTimestamp b) {
@@ -42,20 +33,8 @@ bool Before(NtpTimestamp a, NtpTimestamp b) {
 }  // namespace
 
 int64_t NtpToMicroseconds(NtpTimestamp t) {
-    int64_t seconds = static_cast<int64_t>(t >> 32);
-    if (seconds < kEraPivot) seconds += kEraLength;
+    const int64_t seconds = UnfoldEra(static_cast<uint32_t>(t >> 32));
     return seconds * 1'000'000 + static_cast<int64_t>(((t & 0xFFFFFFFFu) * 1'000'000) >> 32);
-}
-
-int64_t MicrosecondsSince1900(const SystemTime& utc) {
-    return SecondsBetween(utc, kNtpEpoch) * 1'000'000 + int64_t{utc.wMilliseconds} * 1000;
-}
-
-void AddMilliseconds(SystemTime& utc, int64_t ms) {
-    const int64_t total = int64_t{utc.wMilliseconds} + ms;
-    const int64_t seconds = FloorDiv(total, 1000);
-    AddSeconds(utc, seconds);
-    utc.wMilliseconds = static_cast<uint16_t>(total - seconds * 1000);
 }
 
 std::string SntpRequest(NtpTimestamp transmit) {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/SystemClock.h"
+#include "clock/Calendar.h"
 
 // SNTP version 4 in client mode: one request, one reply, on UDP port 123.
 inline constexpr uint16_t kNtpPort = 123;
@@ -13,13 +13,9 @@ inline constexpr size_t kNtpPacketLength = 48;
 // fraction of a second in the low 32.
 using NtpTimestamp = uint64_t;
 
-// Microseconds since 1900-01-01 00:00:00 UTC with the eras unfolded: a
-// timestamp whose seconds have the top bit clear lies in 2036-2104, as a
-// Time Protocol count does.
+// Microseconds since 1900-01-01 00:00:00 UTC, the seconds' era unfolded as
+// for a Time Protocol count.
 int64_t NtpToMicroseconds(NtpTimestamp t);
-int64_t MicrosecondsSince1900(const SystemTime& utc);
-// Moves the whole instant by ms, milliseconds field included.
-void AddMilliseconds(SystemTime& utc, int64_t ms);
 
 // The 48-byte request. Its transmit timestamp is not the time but a number
 // the caller picks at random: a reply must echo it as its originate

@@ -1,10 +1,9 @@
 #pragma once
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
-#include "platform/SystemClock.h"
+#include "clock/Calendar.h"
 
 inline constexpr uint16_t kTimePort = 37;
 inline constexpr size_t kReplyLength = 4;
@@ -34,23 +33,6 @@ private:
     bool junkAfterCount_ = false;
 };
 
-// Seconds since 1900-01-01 in network byte order. The 32-bit count wraps in
-// 2036: a count with its top bit set lies in 1968-2036, one with it clear in
-// 2036-2104. Empty only when the input is not four bytes.
+// Seconds since 1900-01-01 in network byte order, in the era that UnfoldEra
+// picks. Empty only when the input is not four bytes.
 std::optional<SystemTime> DecodeReply(std::string_view four);
-
-// Moves the whole instant back by offsetMinutes, across midnight and month
-// ends alike.
-void ApplyOffset(SystemTime& utc, int32_t offsetMinutes);
-
-// Moves the whole instant forward by seconds (back when negative).
-void AddSeconds(SystemTime& utc, int64_t seconds);
-
-// Seconds between two instants, ignoring milliseconds: a - b.
-int64_t SecondsBetween(const SystemTime& a, const SystemTime& b);
-
-// "yyyy-mm-dd", the one date form that reads the same in every region.
-std::string FormatDate(const SystemTime& t);
-
-// "h:mm:ss AMPM" with the locale's designator.
-std::string FormatHourMinuteSecondAmPm(const SystemTime& local, const SystemClock& clock);
