@@ -10,6 +10,7 @@
 #include "clock/AutoSync.h"
 #include "clock/SyncRun.h"
 #include "mainwindow/MainLayout_win.h"
+#include "pipe/SyncMessages.h"
 #include "platform/BaseWindow_win.h"
 #include "platform/Controls_win.h"
 #include "platform/EventPump_win.h"
@@ -77,7 +78,7 @@ private:
     void Form_MouseMove(LPARAM lp);
     void Form_QueryUnload(bool windowsClosing);
     void Form_Unload();
-    void Image1_Paint(const DRAWITEMSTRUCT& item);
+    void imgClock_Paint(const DRAWITEMSTRUCT& item);
     void OnCommand(int id, int code);
     void cmdReload_Click();
     void TrayOn();
@@ -112,7 +113,7 @@ private:
     std::unique_ptr<Autorun> autorun_;
     std::unique_ptr<Settings> settings_;
     std::unique_ptr<Win32Socket> winsock1_;
-    Win32ServiceClient timeService_;
+    Win32ServiceClient timeService_{kServiceName, kMaxReplyBytes, ReplyEnded};
     std::unique_ptr<SyncRun> syncRun_;
     std::unique_ptr<AutoSync> autoSync_;
     std::unique_ptr<Win32NotifyIcon> trayIcon_;

@@ -3,7 +3,6 @@
 #include <aclapi.h>
 
 #include "platform/WideText_win.h"
-#include "service/SyncRequest.h"
 
 namespace {
 
@@ -27,12 +26,12 @@ bool OwnedByLocalService(HANDLE pipe) {
 // Any service running as LocalService could own such a pipe: it must also
 // be served by the process the service control manager started as ours.
 // Asked with SERVICE_QUERY_STATUS alone, which every user is granted.
-bool ServedByTimeService(HANDLE pipe) {
+bool ServedByService(HANDLE pipe, const std::string& serviceName) {
     ULONG server = 0;
     if (!GetNamedPipeServerProcessId(pipe, &server) || server == 0) return false;
     const SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     if (!manager) return false;
-    const SC_HANDLE service = OpenServiceW(manager, WideFromUtf8(kServiceName).c_str(), SERVICE_QUERY_STATUS);
+    const SC_HANDLE service = OpenServiceW(manager, WideFromUtf8(serviceName).c_str(), SERVICE_QUERY_STATUS);
     SERVICE_STATUS_PROCESS status{};
     DWORD needed = 0;
     const bool ours = service &&
@@ -70,7 +69,7 @@ ServiceClient::Sent Win32ServiceClient::Send(std::string_view request) {
                                     OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_PIPE_BUSY ? Sent::Busy : Sent::NoService;
     pipe_.reset(pipe);
-    if (!OwnedByLocalService(pipe) || !ServedByTimeService(pipe)) {
+    if (!OwnedByLocalService(pipe) || !ServedByService(pipe, serviceName_)) {
         Close();
         return Sent::NoService;
     }
@@ -89,14 +88,14 @@ std::optional<std::string> Win32ServiceClient::Reply() {
     // Only what is already there is read, so the read never blocks the window.
     if (!PeekNamedPipe(pipe_.get(), nullptr, 0, nullptr, &waiting, nullptr)) return received_;
     if (waiting > 0) {
-        const size_t keep = std::min<size_t>(waiting, kMaxReplyBytes + 1 - received_.size());
+        const size_t keep = std::min<size_t>(waiting, maxReplyBytes_ + 1 - received_.size());
         const size_t had = received_.size();
         received_.resize(had + keep);
         DWORD got = 0;
         if (!ReadFile(pipe_.get(), received_.data() + had, static_cast<DWORD>(keep), &got, nullptr)) return received_;
         received_.resize(had + got);
     }
-    if (received_.size() > kMaxReplyBytes || received_.ends_with("\nend\n")) return received_;
+    if (received_.size() > maxReplyBytes_ || replyEnded_(received_)) return received_;
     return std::nullopt;
 }
 

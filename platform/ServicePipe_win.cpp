@@ -319,7 +319,7 @@ ServicePipe::ServicePipe(const std::string& name, DWORD instances) {
         // The first fails when anyone holds the name already, rather than
         // joining their pipe as one more instance.
         const DWORD first = i == 0 ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
-        UniqueFile instance(CreateNamedPipeW(wide.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | first,
+        UniqueFileHandle instance(CreateNamedPipeW(wide.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | first,
                                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT |
                                                  PIPE_REJECT_REMOTE_CLIENTS,
                                              instances, kPipeBufferBytes, kPipeBufferBytes, 0, &sa));
@@ -341,7 +341,7 @@ bool ServeRequests(const ServicePipe& pipe, const PipeRequests& requests, const 
         return false;
     }
     std::vector<Instance> instances;
-    for (const UniqueFile& instance : pipe.Instances()) instances.push_back({instance.get(), &s});
+    for (const UniqueFileHandle& instance : pipe.Instances()) instances.push_back({instance.get(), &s});
     std::vector<UniqueKernelHandle> threads;
     for (Instance& instance : instances) {
         threads.emplace_back(CreateThread(nullptr, 0, ServeInstance, &instance, 0, nullptr));

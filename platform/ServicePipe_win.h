@@ -40,13 +40,6 @@ struct PipeLimits {
     DWORD startWithinMs = 12000;
 };
 
-struct FileHandleTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) { CloseHandle(h); }
-};
-using UniqueFile = UniqueHandle<FileHandleTraits>;
-
 // kServicePipePrefix and 32 hex digits from the system's random number
 // generator; empty when it gave none.
 std::string RandomServicePipeName();
@@ -60,10 +53,10 @@ public:
     ServicePipe(const std::string& name, DWORD instances);
     explicit operator bool() const { return !instances_.empty(); }
     DWORD Error() const { return error_; }
-    const std::vector<UniqueFile>& Instances() const { return instances_; }
+    const std::vector<UniqueFileHandle>& Instances() const { return instances_; }
 
 private:
-    std::vector<UniqueFile> instances_;
+    std::vector<UniqueFileHandle> instances_;
     DWORD error_ = ERROR_SUCCESS;
 };
 

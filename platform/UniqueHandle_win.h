@@ -60,6 +60,13 @@ struct KernelHandleTraits {
     static Handle Invalid() { return nullptr; }
     static void Close(Handle h) { CloseHandle(h); }
 };
+// Files and pipes, whose failure value is INVALID_HANDLE_VALUE. Not
+// UniqueFile, which is a C stream's (platform/ReadOnlyFile.h).
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { CloseHandle(h); }
+};
 struct HmenuTraits {
     using Handle = HMENU;
     static Handle Invalid() { return nullptr; }
@@ -77,6 +84,7 @@ using UniqueHkey = UniqueHandle<HkeyTraits>;
 using UniqueSocket = UniqueHandle<SocketTraits>;
 using UniqueHicon = UniqueHandle<HiconTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueHmenu = UniqueHandle<HmenuTraits>;
 template <typename T>
 using UniqueGdiObj = UniqueHandle<GdiObjTraits<T>>;

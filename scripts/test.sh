@@ -19,6 +19,10 @@ record() {  # record NAME EXIT-CODE
     if [ "$2" -eq 0 ]; then results+=("PASS  $1"); else results+=("FAIL  $1"); status=1; fi
 }
 
+echo "== include layers"
+bash scripts/check_layers.sh
+record "include layers (scripts/check_layers.sh)" $?
+
 echo "== native tests"
 ctest --preset linux --output-on-failure --timeout 120
 record "native (linux preset)" $?

@@ -5,6 +5,7 @@
 
 #include <mutex>
 
+#include "pipe/SyncMessages.h"
 #include "platform/EventLog_win.h"
 #include "platform/EventPump_win.h"
 #include "platform/FileAccess.h"

@@ -4,6 +4,7 @@
 
 #include "clock/SyncRun.h"
 #include "clock/TimeProtocol.h"
+#include "pipe/SyncMessages.h"
 #include "serverlist/ServerList.h"
 #include "service/SyncRequest.h"
 

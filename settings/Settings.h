@@ -1,5 +1,4 @@
 #pragma once
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -7,23 +6,10 @@
 #include "platform/EventPump.h"
 #include "platform/SettingsStore.h"
 #include "settings/Autorun.h"
+#include "settings/Offsets.h"
 
 inline constexpr const char* kSettingsApplication = "Veltrano";
 inline constexpr const char* kSettingsSection = "General";
-
-// The offset chooser's fixed items; the index in this table is the item's.
-struct OffsetItem {
-    const char* text;
-    int32_t minutes;
-};
-inline constexpr std::array<OffsetItem, 5> kOffsetItems{{
-    {"-60 mins", -60},
-    {"-30 mins", -30},
-    {"0 (default)", 0},
-    {"+30 mins", 30},
-    {"+60 mins", 60},
-}};
-inline constexpr int16_t kDefaultOffsetIndex = 2;
 
 // Start-up adds these before the settings are loaded.
 void FillOffsetChooser(ChooserList& cmbOffset);

@@ -1,6 +1,6 @@
 // Any bytes on the time service's pipe, as a client that owes us nothing sends them.
 #include "fuzz/Property.h"
-#include "service/SyncRequest.h"
+#include "pipe/SyncMessages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes = Text(data, size);
@@ -8,5 +8,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (const auto request = ParseRequest(bytes)) REQUIRE(FormatRequest(*request) == bytes);
     if (const auto reply = ParseReply(bytes)) REQUIRE(FormatReply(*reply) == bytes);
     REQUIRE(!ParseRequest(bytes) || RequestEnded(bytes));
+    REQUIRE(!ParseReply(bytes) || ReplyEnded(bytes));
     return 0;
 }

@@ -131,7 +131,7 @@ TEST(ServicePipe, ASlowClientIsCutOffWithNothingAndItsAccountIsNamed) {
 
 // The whole reply of the installed service through the program's own client.
 std::optional<SyncReply> Ask(const std::string& request) {
-    Win32ServiceClient client;
+    Win32ServiceClient client(kServiceName, kMaxReplyBytes, ReplyEnded);
     if (client.Send(request) != ServiceClient::Sent::Sent) return std::nullopt;
     std::optional<std::string> bytes;
     WaitFor([&] { return (bytes = client.Reply()).has_value(); }, 10000);
@@ -227,7 +227,8 @@ TEST(ServiceHost, AnswersPastSilentClientsAndSquattersAndNoOtherPipeIsTakenForIt
     const std::string other = std::string(kServicePipePrefix) + std::string(32, '0');
     const HANDLE impostor = Impostor(other);
     Publish(other);
-    EXPECT_EQ(Win32ServiceClient().Send(unlisted), ServiceClient::Sent::NoService);
+    EXPECT_EQ(Win32ServiceClient(kServiceName, kMaxReplyBytes, ReplyEnded).Send(unlisted),
+              ServiceClient::Sent::NoService);
     CloseHandle(impostor);
     Publish(name);
 

@@ -149,7 +149,7 @@ void ExpectFailureActions(SC_HANDLE service) {
 // The service's reply to request, through the program's own client; "none"
 // when there was none.
 SyncReply Ask(const std::string& request) {
-    Win32ServiceClient client;
+    Win32ServiceClient client(kServiceName, kMaxReplyBytes, ReplyEnded);
     std::optional<std::string> bytes;
     if (client.Send(request) == ServiceClient::Sent::Sent)
         WaitFor([&] { return (bytes = client.Reply()).has_value(); }, 10000);
@@ -286,7 +286,7 @@ TEST(Setup, InstallsProtectedUpgradesOverTheRunningProgramAndUninstallsLeavingUs
     std::ofstream(std::filesystem::path(dir + L"ntp_servers.txt"), std::ios::app)
         << loopback::kRemoteLateOnce << '|' << loopback::kRemoteLateOnce << "|late\r\n";
     {
-        Win32ServiceClient service;
+        Win32ServiceClient service(kServiceName, kMaxReplyBytes, ReplyEnded);
         SyncRig<Win32Socket, Win32EventPump, Win32SystemClock> program(
             {{loopback::kRemoteLateOnce, loopback::kRemoteLateOnce, "late"}}, {}, &service);
         program.Synchronize();

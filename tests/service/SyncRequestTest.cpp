@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "pipe/SyncMessages.h"
 #include "service/SyncRequest.h"
 
 namespace {
@@ -35,6 +36,8 @@ TEST(SyncRequest, WhatIsWrittenReadsBackAndNothingElseDoes) {
 
     const SyncReply failed{SyncReply::Result::Failed, " Timeout awaiting for a response."};
     EXPECT_EQ(ParseReply(FormatReply(failed)), failed);
+    const std::string longest(kMaxReplyBytes, 'a');
+    EXPECT_TRUE(ReplyEnded(FormatReply(failed)) && !ReplyEnded(longest) && ReplyEnded(longest + 'a'));
     EXPECT_EQ(ParseReply(FormatReply({SyncReply::Result::Set, "two\nlines"})),
               (SyncReply{SyncReply::Result::Set, "two lines"}));
     for (const std::string& m : {std::string("veltrano-sync 1\nresult done\ntext a\nend\n"),
