@@ -32,15 +32,16 @@ void AutoSync::CheckAutoSync() {
     // A tick while a run waits for its server: the run in progress is the
     // one that would be started.
     if (run_.InProgress()) return;
-    if (!IntervalPassed()) return;
-    if (failedAt_ && clock_.MonotonicSeconds() - *failedAt_ < kPauseAfterFailureSeconds) return;
+    // Due at once while nothing has set the clock since the program started.
+    if (!IntervalPassed(run_.LastSyncTimer())) return;
+    if (refused_ ? !IntervalPassed(failedAt_)
+                 : failedAt_ && clock_.MonotonicSeconds() - *failedAt_ < kPauseAfterFailureSeconds)
+        return;
     RunAutomatic();
 }
 
-bool AutoSync::IntervalPassed() const {
-    const std::optional<double> last = run_.LastSyncTimer();
-    // Nothing has set the clock since the program started: due now.
-    if (!last) return true;
+bool AutoSync::IntervalPassed(std::optional<double> at) const {
+    if (!at) return true;
 
     int32_t minutes = ToLong(controls_.txtInterval.Text());
     if (minutes < 1) minutes = kFallbackMinutes;
@@ -49,7 +50,7 @@ bool AutoSync::IntervalPassed() const {
     int64_t seconds = int64_t{minutes} * 60;
     if (seconds > std::numeric_limits<int32_t>::max()) seconds = minutes;
 
-    const double elapsed = RoundHalfEven(std::fabs(clock_.MonotonicSeconds() - *last));
+    const double elapsed = RoundHalfEven(std::fabs(clock_.MonotonicSeconds() - *at));
     return elapsed > static_cast<double>(seconds);
 }
 
@@ -58,8 +59,8 @@ void AutoSync::RunAutomatic() {
     run_.SyncTime(kSetClock, kFirstQuery, RunBy::Automatic);
     const std::optional<double> after = run_.LastSyncTimer();
     if (after != before) {
-        failedAt_.reset();
+        failedAt_.reset(), refused_ = false;
     } else if (!run_.InProgress()) {
-        failedAt_ = clock_.MonotonicSeconds();
+        failedAt_ = clock_.MonotonicSeconds(), refused_ = run_.RefusedCorrection();
     }
 }

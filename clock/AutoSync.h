@@ -24,6 +24,8 @@ public:
     static constexpr int32_t kFallbackMinutes = 15;
     // After an automatic run that did not set the clock. Far below any
     // interval a user picks, far above what a failing server should see.
+    // A run that refused the server's time waits the whole interval: a
+    // server that is wrong stays wrong.
     static constexpr double kPauseAfterFailureSeconds = 60.0;
 
     AutoSync(AutoSyncControls controls, SyncRun& run, const SystemClock& clock);
@@ -36,12 +38,14 @@ public:
     void RunAutomatic();
 
 private:
-    bool IntervalPassed() const;
+    // Since the monotonic seconds at; true when there is none.
+    bool IntervalPassed(std::optional<double> at) const;
 
     AutoSyncControls controls_;
     SyncRun& run_;
     const SystemClock& clock_;
     // Monotonic seconds at the end of the last automatic run that did not
-    // set the clock, until a run sets it.
+    // set the clock, until a run sets it, and whether that run refused.
     std::optional<double> failedAt_;
+    bool refused_ = false;
 };

@@ -1,13 +1,13 @@
 #include "clock/SyncRun.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "clock/ThisMachine.h"
-#include "service/SyncRequest.h"
+#include "pipe/SyncMessages.h"
 
 namespace {
 
@@ -37,9 +37,15 @@ std::string DifferenceText(int64_t seconds) {
     return " Local time inaccurate - difference is " + std::to_string(seconds) + " seconds!";
 }
 
-// The names an NTP server goes by in the run's memory; empty ones are skipped.
-std::array<std::string, 2> NtpKeys(const ServerEntry& entry) {
-    return {std::string(entry.Host), std::string(entry.Address)};
+// Only the server asked has seen our transmit timestamp; a datagram that
+// does not carry it back as its originate timestamp was made up elsewhere.
+bool EchoesTransmit(std::string_view datagram, NtpTimestamp transmit) {
+    constexpr size_t kOriginateAt = 24;
+    if (datagram.size() < kOriginateAt + 8) return false;
+    NtpTimestamp originate = 0;
+    for (size_t i = kOriginateAt; i < kOriginateAt + 8; ++i)
+        originate = originate << 8 | static_cast<unsigned char>(datagram[i]);
+    return originate == transmit;
 }
 
 }  // namespace
@@ -63,6 +69,7 @@ void SyncRun::Run(bool checkOnly, bool isRetry, RunBy by) {
     controls_.cmdSynchronize.SetEnabled(false);
 
     clockSet_.reset();
+    refusedCorrection_ = false;
     // Every ending passes through Finish, error path included.
     const std::optional<Choice> choice = ChooseServer();
     if (!choice) return Finish();
@@ -94,7 +101,7 @@ void SyncRun::RunNtp(const Choice& choice, bool checkOnly, RunBy by) {
     if (exchange_.sent) {
         const double now = clock_.MonotonicSeconds();
         std::erase_if(lastNtpQuery_, [now](const auto& q) { return q.second + kMinSecondsBetweenNtpQueries < now; });
-        for (const std::string& key : NtpKeys(choice.entry))
+        for (const std::string& key : {choice.host, choice.address})
             if (!key.empty()) lastNtpQuery_[key] = exchange_.sentAtMonotonic;
     }
     if (!answered) return;
@@ -115,7 +122,7 @@ void SyncRun::RunNtp(const Choice& choice, bool checkOnly, RunBy by) {
 // for its turn, with the window alive and the wait on the status line.
 bool SyncRun::AwaitNtpTurn(const Choice& choice) {
     double turn = 0;
-    for (const std::string& key : NtpKeys(choice.entry)) {
+    for (const std::string& key : {choice.host, choice.address}) {
         if (key.empty()) continue;
         if (const auto kiss = kissCodes_.find(key); kiss != kissCodes_.end()) {
             controls_.lblInfo.SetText(KissText(choice.server, kiss->second));
@@ -149,7 +156,7 @@ std::optional<int64_t> SyncRun::NtpOffsetFromReply(const Choice& choice) {
     }
     const SntpReply reply = CheckSntpReply(*exchange_.reply, exchange_.transmit);
     if (reply.outcome == SntpReply::Outcome::KissOfDeath) {
-        for (const std::string& key : NtpKeys(choice.entry))
+        for (const std::string& key : {choice.host, choice.address})
             if (!key.empty()) kissCodes_[key] = reply.kissCode;
         controls_.lblInfo.SetText(KissText(choice.server, reply.kissCode));
         return std::nullopt;
@@ -188,7 +195,8 @@ std::optional<SyncRun::Choice> SyncRun::ChooseServer() {
     // An entry without a host name is reached at its address: an empty name
     // would mean this computer.
     const bool useAddress = !entry.Address.empty() && (controls_.chkUseIP.Value() == 1 || entry.Host.empty());
-    return Choice{useAddress ? entry.Address : entry.Host, entry, shared_.serverTable.Protocol(index)};
+    return Choice{useAddress ? entry.Address : entry.Host, entry.Host, entry.Address,
+                  shared_.serverTable.Protocol(index)};
 }
 
 std::optional<double> SyncRun::StartQuery(const std::string& server, SocketProtocol protocol, uint16_t port) {
@@ -275,6 +283,7 @@ void SyncRun::SetClock(const Choice& choice, const SystemTime& serverTime, const
     if (SecondsBetween(serverTime, shared_.builtOn) < -kBuildDateGraceSeconds) {
         controls_.lblInfo.SetText(" Server time " + FormatDate(serverTime) +
                                   " is older than this program - the clock was not changed!");
+        refusedCorrection_ = true;
         return;
     }
     if (by == RunBy::Automatic) {
@@ -282,6 +291,7 @@ void SyncRun::SetClock(const Choice& choice, const SystemTime& serverTime, const
         if (d > kMaxAutomaticCorrectionSeconds) {
             controls_.lblInfo.SetText(" Clock not changed automatically - difference is " + std::to_string(d) +
                                       " seconds!");
+            refusedCorrection_ = true;
             return;
         }
     }
@@ -315,8 +325,7 @@ SystemTime SyncRun::AnchorNow(const SystemTime& systemTime) {
 bool SyncRun::SetThroughService(const Choice& choice, RunBy by, double turn) {
     if (!WaitForTurn(turn, choice.server)) return true;
     controls_.lblInfo.SetText(" Getting Time from " + choice.server + " ...");
-    const std::string request = FormatRequest({std::string(choice.entry.Host), std::string(choice.entry.Address),
-                                               choice.server != choice.entry.Host,
+    const std::string request = FormatRequest({choice.host, choice.address, choice.server != choice.host,
                                                choice.protocol == ServerProtocol::Ntp, shared_.offsetMinutes,
                                                by == RunBy::Automatic});
     std::optional<SyncReply> reply;
@@ -376,10 +385,11 @@ void SyncRun::Winsock1_Connect() {
 void SyncRun::Winsock1_DataArrival(int32_t) {
     if (!PeerAllowed()) return;
     if (ntp_) {
-        // The first datagram decides, and the socket closes on it: a flood
-        // costs one read.
+        // The first datagram that echoes our request decides, and the socket
+        // closes on it; the last one allowed decides too, as data in error.
         std::string datagram = winsock1_.GetData();
         if (datagram.empty() || exchange_.reply) return;
+        if (!EchoesTransmit(datagram, exchange_.transmit) && ++exchange_.datagrams < kMaxNtpDatagrams) return;
         exchange_.reply = std::move(datagram);
         exchange_.replyAtMonotonic = clock_.MonotonicSeconds();
         winsock1_.Close();

@@ -62,6 +62,9 @@ public:
     static constexpr uint32_t kRetryPauseMilliseconds = 500;
     // The least that SNTP lets a client leave between two queries of one server.
     static constexpr double kMinSecondsBetweenNtpQueries = 15.0;
+    // Datagrams read in one SNTP exchange at most: a forger cannot end it,
+    // and a flood of them costs no more than this.
+    static constexpr int kMaxNtpDatagrams = 16;
     // Windows' own time service refuses larger corrections on standalone
     // machines by default; beyond this an automatic run only reports.
     static constexpr int64_t kMaxAutomaticCorrectionSeconds = 15 * 3600;
@@ -97,6 +100,9 @@ public:
     const std::string& Reached() const { return reached_; }
     // The last query reached this computer and was refused.
     bool ReachedThisMachine() const { return reachedThisMachine_; }
+    // The last run had the server's time and would not set the clock to it:
+    // too far from the clock as found, or before this program was built.
+    bool RefusedCorrection() const { return refusedCorrection_; }
 
     void Winsock1_Connect() override;
     void Winsock1_DataArrival(int32_t bytesTotal) override;
@@ -104,9 +110,11 @@ public:
     void Winsock1_Error(int32_t number, const std::string& description) override;
 
 private:
+    // Copied from the table: a list reloaded while the run waits frees the
+    // text that the table's entries point into.
     struct Choice {
         std::string server;  // the name or address asked
-        ServerEntry entry;
+        std::string host, address;
         ServerProtocol protocol = ServerProtocol::Time;
     };
     // A clock reading and the uptime it was taken at: what the clock should
@@ -117,12 +125,13 @@ private:
         SystemTime reading;
         double uptime = 0;
     };
-    // One SNTP exchange: what was sent, when, and the first datagram back.
+    // One SNTP exchange: what was sent, when, and the datagram that decides.
     struct NtpExchange {
         NtpTimestamp transmit = 0;
         SystemTime sentAt;
         double sentAtMonotonic = 0;
         bool sent = false;
+        int datagrams = 0;  // read so far that did not echo the request
         std::optional<std::string> reply;
         double replyAtMonotonic = 0;
     };
@@ -173,6 +182,7 @@ private:
     double queryStarted_ = 0;  // monotonic seconds at the last connect
     std::string reached_;
     bool peerChecked_ = false, reachedThisMachine_ = false;
+    bool refusedCorrection_ = false;
     ReplyBuffer replyData_;
     double replyArrivedAt_ = 0;  // monotonic seconds of the last bytes received
     std::optional<double> lastSyncTimer_;

@@ -49,15 +49,19 @@ TEST(AutoSync, RunsAtOnceUntilTheClockIsSetThenWhenTheElapsedTimeRoundedHalfToEv
     }
 }
 
-TEST(AutoSync, FailedRunWaitsAMinuteFromItsEndWhateverTheTicks) {
-    Rig r;
-    r.socket.servers.push_front({});  // start-up's run, accepted by a server that never answers
-    r.autoSync.RunAutomatic();
-    const int64_t failed = r.clock.monotonicMs;
-    for (int64_t ms = failed; ms < failed + 60'000; ms += 50) r.TickAt(ms);
-    EXPECT_EQ(r.Runs(), 1u);
-    r.TickAt(failed + 60'050);
-    EXPECT_EQ(r.Runs(), 2u);
+TEST(AutoSync, FailedRunWaitsAMinuteAndRefusedOneTheIntervalFromItsEndWhateverTheTicks) {
+    for (bool refused : {false, true}) {
+        Rig r;
+        r.txtInterval.text = "5";
+        // Start-up's run, accepted by a server that never answers, or answering a day off the clock.
+        refused ? void(r.clock.utc.wDay = 14) : r.socket.servers.push_front({});
+        r.autoSync.RunAutomatic();
+        const int64_t failed = r.clock.monotonicMs, quiet = refused ? 300'500 : 60'000;
+        for (int64_t ms = failed; ms < failed + quiet; ms += 50) r.TickAt(ms);
+        EXPECT_EQ(r.Runs(), 1u) << refused;
+        r.TickAt(failed + quiet + 50);
+        EXPECT_EQ(r.Runs(), 2u) << refused;
+    }
 }
 
 }  // namespace

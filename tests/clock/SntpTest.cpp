@@ -114,6 +114,8 @@ TEST(SyncTime, NtpOffsetIsExactToTheMillisecondAndEachServerWaitsItsTurn) {
 TEST(SyncTime, KissOfDeathStopsEveryLaterQueryOfThatServer) {
     NtpRig r;
     r.socket.answer = [](const std::string& request) { return Reply(0xE4, 0, Originate(request), 0, "RATE"); };
+    // The list reloaded during the wait frees the text the run's choice came from.
+    r.pump.hook = [&] { r.table = {{"time.example", "127.0.0.2", "", ServerProtocol::Ntp}}; };
     r.Check();
     r.chkUseIP.value = 1;  // nor by its address
     r.Synchronize();
@@ -121,6 +123,25 @@ TEST(SyncTime, KissOfDeathStopsEveryLaterQueryOfThatServer) {
                                                             " time.example asked not to be queried any more (RATE)",
                                                             " 127.0.0.2 asked not to be queried any more (RATE)"}));
     EXPECT_EQ(r.socket.sent.size(), 1u);
+}
+
+// Datagrams that do not echo our request (the first a kiss) are dropped, up to
+// the sixteenth read, which ends the run; the server's own reply still decides.
+TEST(SyncTime, ForgedDatagramsCannotEndAnNtpRun) {
+    const std::string forgedKiss = Reply(0xE4, 0, kSent, 0, "RATE");
+    const std::tuple<size_t, bool, std::string> cases[] = {
+        {15, true, " Local time inaccurate - difference is 2 seconds!"},
+        {16, true, " Error in data received from NTP server, try again"},
+        {1, false, " Timeout awaiting for a response."},
+    };
+    for (const auto& [forged, answered, last] : cases) {
+        NtpRig r;
+        r.socket.servers = {FakeSocket::Script(forged, Reply())};
+        r.socket.servers[0].front() = forgedKiss;
+        if (!answered) r.socket.answer = nullptr;
+        r.Check();
+        EXPECT_EQ(r.lblInfo.Text(), last) << forged;
+    }
 }
 
 }  // namespace

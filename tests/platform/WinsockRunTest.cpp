@@ -45,7 +45,7 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
         {loopback::kFlood, "", badData, 0, 9.5},
         {loopback::kNtpShort, "", badData, 0, 2, ntp},
         {loopback::kNtpMode, "", badData, 0, 2, ntp},
-        {loopback::kNtpOrigin, "", badData, 0, 2, ntp},
+        {loopback::kNtpOrigin, "", timeout, 8, 9.5, ntp},  // not our request: the wait goes on
         {loopback::kNtpElsewhere, "", timeout, 8, 9.5, ntp},
         {loopback::kNtpRate, "", " 127.0.0.24 asked not to be queried any more (RATE)", 0, 2, ntp},
         {loopback::kNtpLeap, "", badData, 0, 2, ntp},
@@ -72,7 +72,10 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
         }
         EXPECT_GE(took, c.minSeconds);
         EXPECT_LT(took, c.maxSeconds);
-        EXPECT_GE(ticks, c.minSeconds > 0 ? int(took * 1000 / 50 / 2) : 0) << "a wait starves the window";
+        // Only a long wait says anything: a flood's socket messages keep WM_TIMER out.
+        if (c.minSeconds > 0) {
+            EXPECT_GE(ticks, int(took * 1000 / 50 / 2)) << "a wait starves the window";
+        }
         EXPECT_EQ(r.socket.State(), SocketState::Closed);
         // Signed: Wine now and then reports a peak lower than the one before.
         EXPECT_LT(int64_t(after.PeakWorkingSetSize) - int64_t(before.PeakWorkingSetSize), int64_t{8} << 20);
