@@ -1,6 +1,7 @@
 #include "buttoncontrol/ButtonFace.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -14,6 +15,10 @@ constexpr GradientVertex Shade(int x, int y) {
 }
 
 }  // namespace
+
+int FontHeightPixels(double sizePoints, int dpi) {
+    return static_cast<int>(std::lround(sizePoints * (dpi > 0 ? dpi : 96) / 72.0));
+}
 
 std::vector<FramePiece> FramePieces(int w, int h) {
     std::vector<FramePiece> pieces;

@@ -25,6 +25,11 @@ struct FontDescription {
     bool operator==(const FontDescription&) const = default;
 };
 
+// The em height in pixels of a font of sizePoints at dpi pixels per inch,
+// to the nearest pixel, halves away from zero. A dpi of 0 or less (a window
+// that could not say) counts as 96.
+int FontHeightPixels(double sizePoints, int dpi);
+
 // Everything one drawing of the face needs, worked out from the control's
 // state; the window turns it into pixels.
 struct FaceDrawing {

@@ -46,6 +46,11 @@ void Command::SetCaption(const std::string& caption) {
     logic_.SetCaption(caption);
 }
 
+void Command::SetDpi(int dpi) {
+    painter_.SetDpi(dpi);
+    if (hwnd_) logic_.Repaint();
+}
+
 void Command::SetEnabled(bool enabled) {
     // A disabled window gets no pointer or focus and Tab passes it by, as with
     // a standard button. The logic goes first: disabling the focused window
@@ -62,6 +67,7 @@ LRESULT Command::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CREATE: {
         const auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
         Command_Resize(cs->cx, cs->cy);
+        painter_.SetDpi(WindowDpi(hwnd));
         logic_.Create();
         return 0;
     }

@@ -30,6 +30,10 @@ public:
     HWND Hwnd() const { return hwnd_.get(); }
 
     void SetCaption(const std::string& caption);
+    // The container calls this when its window moves to a monitor of another
+    // DPI; the caption is drawn again at the new size. A new button takes
+    // the DPI of its window by itself.
+    void SetDpi(int dpi);
     bool Enabled() const override { return logic_.Enabled(); }
     void SetEnabled(bool enabled) override;
     // The container calls this on each button whenever its window becomes active.

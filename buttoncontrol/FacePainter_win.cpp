@@ -1,17 +1,26 @@
 #include "buttoncontrol/FacePainter_win.h"
 
-#include <cmath>
-
 #include "resources/resource.h"
 
 UniqueGdiObj<HFONT> MakeFont(const FontDescription& font, int dpi, BYTE quality) {
     LOGFONTA lf{};
-    lf.lfHeight = -static_cast<LONG>(std::lround(font.sizePoints * dpi / 72.0));
+    // Negative: the em height, not the cell's, as the point size means.
+    lf.lfHeight = -FontHeightPixels(font.sizePoints, dpi);
     lf.lfWeight = font.weight;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = quality;
     lstrcpynA(lf.lfFaceName, font.name.c_str(), LF_FACESIZE);
     return UniqueGdiObj<HFONT>(CreateFontIndirectA(&lf));
+}
+
+int WindowDpi(HWND window) {
+    // Windows 10's, looked up at run time so the exe still starts where it is missing.
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    if (getDpi) return static_cast<int>(getDpi(window));
+    WindowDc dc(window);
+    return dc.get() ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
 }
 
 void StretchPieces(HDC dc, HBITMAP bitmap, int stretchMode, const std::vector<FramePiece>& pieces) {
@@ -84,9 +93,9 @@ void FacePainter::DrawCaption(HDC dc, int w, int h, const FaceDrawing& face) {
 }
 
 HFONT FacePainter::FontFor(const FontDescription& font) {
-    if (font_ && font == fontMade_) return font_.get();
-    WindowDc screen(nullptr);
-    font_ = MakeFont(font, screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96);
+    if (font_ && font == fontMade_ && dpi_ == fontDpi_) return font_.get();
+    font_ = MakeFont(font, dpi_);
     fontMade_ = font;
+    fontDpi_ = dpi_;
     return font_.get();
 }

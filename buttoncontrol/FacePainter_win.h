@@ -11,6 +11,10 @@
 // window's labels alike: size in points at dpi pixels per inch (96 is 100 %).
 UniqueGdiObj<HFONT> MakeFont(const FontDescription& font, int dpi, BYTE quality = DEFAULT_QUALITY);
 
+// The DPI that window is shown at: its own where Windows keeps one per
+// window (per monitor), else that of the window's DC.
+int WindowDpi(HWND window);
+
 // Copies each piece of bitmap into dc, stretched from its source rectangle to
 // its destination with the given StretchBlt mode.
 void StretchPieces(HDC dc, HBITMAP bitmap, int stretchMode, const std::vector<FramePiece>& pieces);
@@ -27,6 +31,10 @@ public:
     // lines inverted over the result, all within w x h pixels of dc.
     void Paint(HDC dc, int w, int h, const FaceDrawing& face);
 
+    // The DPI of the window painted for; the caption's font follows it from
+    // the next Paint on.
+    void SetDpi(int dpi) { dpi_ = dpi; }
+
 private:
     void DrawGradient(HDC dc, int w, int h, bool invert);
     void DrawFrame(HDC dc, int w, int h, FramePicture picture);
@@ -34,6 +42,8 @@ private:
     HFONT FontFor(const FontDescription& font);
 
     std::array<UniqueGdiObj<HBITMAP>, kFramePictureCount> pictures_;
+    int dpi_ = 96;
     UniqueGdiObj<HFONT> font_;
     FontDescription fontMade_;
+    int fontDpi_ = 0;  // what font_ was made for
 };

@@ -182,7 +182,7 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return OnCtlColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-        if (item.CtlID == kIdImage1) Image1_Paint(item);
+        if (item.CtlID == kIdImgClock) imgClock_Paint(item);
         return TRUE;
     }
     case WM_DPICHANGED:
@@ -295,11 +295,13 @@ void FrmMain::Form_Resize(WPARAM sizeType) {
 // goes; its size follows from the layout.
 void FrmMain::Form_DpiChanged(int dpi, const RECT& suggested) {
     SetWindowPos(hwnd_.get(), nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The buttons make their own caption font; the layout gives the others theirs.
+    for (Command& b : buttons_) b.SetDpi(dpi);
     LayOut(hwnd_.get(), dpi, fonts_);
 }
 
 // The clock picture, stretched to the control at any DPI.
-void FrmMain::Image1_Paint(const DRAWITEMSTRUCT& item) {
+void FrmMain::imgClock_Paint(const DRAWITEMSTRUCT& item) {
     BITMAP bm{};
     if (!GetObject(picture_.get(), sizeof bm, &bm)) return;
     const RECT& r = item.rcItem;

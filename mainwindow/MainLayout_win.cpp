@@ -6,9 +6,8 @@ namespace {
 
 constexpr int kDropDownPixels = 160;  // the open list of a chooser, at 96 dpi
 
-// Windows 10's per-monitor calls, looked up at run time so the exe still
-// starts where they are missing.
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+// Windows 10's per-monitor call, looked up at run time so the exe still
+// starts where it is missing.
 using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
 
 template <typename Fn>
@@ -39,7 +38,7 @@ const char* OwnDcClass(const char* base) {
 
 DWORD LabelStyle(ControlId id) {
     DWORD style = SS_NOPREFIX;
-    if (id == kIdLabel2 || id == kIdLabel4) style |= SS_RIGHT;
+    if (id == kIdLblServer || id == kIdLblTimeCaption) style |= SS_RIGHT;
     if (id == kIdLblTime) style |= SS_CENTER | SS_CENTERIMAGE | WS_BORDER;
     if (id == kIdLblInfo) style |= SS_CENTERIMAGE | WS_BORDER;
     return style;
@@ -112,7 +111,7 @@ void LayOut(HWND window, int dpi, LayoutFonts& fonts) {
         HWND h = GetDlgItem(window, c.id);
         const ControlRect p = PlaceControl(c, dpi);
         HFONT font = fresh.normal.get();
-        if (c.kind == ControlKind::Frame || c.id == kIdLabel4 || c.id == kIdLblTime) font = fresh.bold.get();
+        if (c.kind == ControlKind::Frame || c.id == kIdLblTimeCaption || c.id == kIdLblTime) font = fresh.bold.get();
         if (c.id == kIdLblInfo) font = fresh.status.get();
         if (c.kind != ControlKind::Button) SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         int height = p.height;
@@ -129,10 +128,4 @@ void LayOut(HWND window, int dpi, LayoutFonts& fonts) {
     fonts = std::move(fresh);  // the old fonts go now that no control holds them
     ClipOverlaps(window, dpi);
     InvalidateRect(window, nullptr, TRUE);
-}
-
-int WindowDpi(HWND window) {
-    if (auto getDpi = User32<GetDpiForWindowFn>("GetDpiForWindow")) return static_cast<int>(getDpi(window));
-    WindowDc screen(nullptr);
-    return GetDeviceCaps(screen.get(), LOGPIXELSX);
 }

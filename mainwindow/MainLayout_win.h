@@ -27,6 +27,3 @@ struct LayoutFonts {
 // Sizes window for the layout at dpi and puts every control in its place
 // with its font; fonts then holds the fonts for dpi.
 void LayOut(HWND window, int dpi, LayoutFonts& fonts);
-
-// The window's own DPI, or the screen's where Windows has none per window.
-int WindowDpi(HWND window);

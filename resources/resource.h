@@ -14,6 +14,7 @@
 #define IDB_BUTTON_DISABLE 206
 
 // The window icon (also the notification-area icon and the exe's icon in
-// Explorer, being the only one) and the picture Image1 of the options frame.
+// Explorer, being the only one) and the clock picture of the options frame
+// (imgClock), drawn from Image1.bmp.
 #define IDI_VELTRANO 1
 #define IDB_IMAGE1 310

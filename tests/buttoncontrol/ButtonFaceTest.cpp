@@ -22,6 +22,12 @@ TEST(ButtonFace, FocusDotsKeepStepWithTheFaceAndTheGradientTurnsOverWhenInverted
     EXPECT_TRUE(inverted[0].blue == 0xD700 && inverted[1].blue == 0xFF00 && inverted[1].x == 4);
 }
 
+TEST(ButtonFace, CaptionFontFollowsTheDpiToTheNearestPixel) {
+    // 9.75 pt is 13 px at 96 dpi, 16.25 at 120, 19.5 at 144; no DPI counts as 96.
+    const int cases[][2] = {{96, 13}, {120, 16}, {144, 20}, {192, 26}, {0, 13}};
+    for (const auto& [dpi, pixels] : cases) EXPECT_EQ(FontHeightPixels(9.75, dpi), pixels) << dpi;
+}
+
 TEST(ButtonFace, CaptionTopRoundsHalvesToEven) {
     const int cases[][3] = {{45, 15, 15}, {45, 14, 16}, {10, 15, -2}, {10, 11, 0}, {0, 2147483647, -1073741824}};
     for (const auto& [face, text, top] : cases) EXPECT_EQ(CaptionTop(face, text), top) << face << " " << text;

@@ -59,6 +59,31 @@ struct Form {
     }
 };
 
+// The rows inside the frame bands that the caption's ink spans: less green than 0x80, as no gradient pixel is.
+int CaptionRows(const Command& button) {
+    WindowDc screen(nullptr);
+    UniqueHdc dc(CreateCompatibleDC(screen.get()));
+    UniqueGdiObj<HBITMAP> face(CreateCompatibleBitmap(screen.get(), kW, kH));
+    SelectedObject selected(dc.get(), face.get());
+    SendMessageA(button.Hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+    int first = -1, last = -1;
+    for (int y = 4; y < kH - 4; ++y)
+        for (int x = 4; x < kW - 4; ++x)
+            if (GetGValue(GetPixel(dc.get(), x, y)) < 0x80) first = first < 0 ? y : first, last = y;
+    return last - first + 1;
+}
+
+// Moved to a monitor of twice the DPI and back, the caption is made and drawn again each time.
+TEST(CommandDpi, CaptionGrowsWithTheDpiAndComesBackToThePixel) {
+    Form form("&Synchronize");
+    const int at96 = CaptionRows(form.button);
+    form.button.SetDpi(192);
+    // Twice as high, give or take what hinting does to cap height and descender (14 and 25 rows here).
+    EXPECT_NEAR(CaptionRows(form.button), 2.0 * at96, 0.3 * at96) << at96;
+    form.button.SetDpi(96);
+    EXPECT_EQ(CaptionRows(form.button), at96);
+}
+
 // A click, the poll that sees the pointer go, a press whose release goes
 // elsewhere, which is forgotten, and the access key.
 TEST(CommandInput, RealClicksAnUnfinishedPressForgottenAndTheAccessKeyOfAnEnabledButton) {

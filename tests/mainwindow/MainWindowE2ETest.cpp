@@ -152,7 +152,7 @@ TEST_F(MainWindow, IconIsAddedOnceTheShellTakesItAutorunStartsHiddenLogOffSavesC
     // Left, top, width and height in pixels, worked out from the twips by hand.
     for (auto [id, box] : {std::pair{kIdCmdCheckTime, std::array<LONG, 4>{78, 438, 218, 68}},  // 780, 4380, 2175, 675
                            {kIdLblInfo, {21, 549, 860, 29}},                                   // 210, 5490, 8595, 285
-                           {kIdImage1, {645, 60, 225, 216}}}) {                                // 6450, 600, 2250, 2160
+                           {kIdImgClock, {645, 60, 225, 216}}}) {                              // 6450, 600, 2250, 2160
         GetWindowRect(p.Control(id), &r);
         MapWindowPoints(nullptr, p.Window(), reinterpret_cast<POINT*>(&r), 2);
         EXPECT_EQ((std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top}), box) << id;
