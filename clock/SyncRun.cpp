@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -48,7 +49,20 @@ bool EchoesTransmit(std::string_view datagram, NtpTimestamp transmit) {
     return originate == transmit;
 }
 
+std::string Count(int64_t n, const char* unit) {
+    return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
+}
+
 }  // namespace
+
+std::string CorrectionQuestion(const SystemTime& serverTime, int64_t seconds) {
+    const int64_t d = std::llabs(seconds);
+    char clock[32];
+    std::snprintf(clock, sizeof clock, " %02u:%02u:%02u", serverTime.wHour, serverTime.wMinute, serverTime.wSecond);
+    return "The time server says it is " + FormatDate(serverTime) + clock + " UTC: " + Count(d / 86400, "day") +
+           ", " + Count(d / 3600 % 24, "hour") + " and " + Count(d / 60 % 60, "minute") +
+           (seconds > 0 ? " ahead of" : " behind") + " this computer's clock.\n\nSet the clock to the server's time?";
+}
 
 SyncRun::SyncRun(SyncControls controls, SyncShared shared, ClientSocket& winsock1, SystemClock& clock,
                  EventPump& events, ServiceClient* service, const MachineAddresses* ownAddresses)
@@ -276,8 +290,9 @@ bool SyncRun::ReportCheck(const SystemTime& serverTime, const SystemTime& system
 }
 
 // Anyone on the path can answer port 37, and a reply that passes every check
-// can still carry any date: the clock is only set to a time that can be true.
-void SyncRun::SetClock(const Choice& choice, const SystemTime& serverTime, const SystemTime& systemTime, RunBy by) {
+// can still carry any date: the clock is only set to a time that can be true,
+// and a person who clicked is asked before it moves further than 15 hours.
+void SyncRun::SetClock(const Choice& choice, SystemTime serverTime, SystemTime systemTime, RunBy by) {
     // A day's grace: the build's date is a UTC day, and the user's offset
     // may move the server's time back across it.
     if (SecondsBetween(serverTime, shared_.builtOn) < -kBuildDateGraceSeconds) {
@@ -294,6 +309,18 @@ void SyncRun::SetClock(const Choice& choice, const SystemTime& serverTime, const
             refusedCorrection_ = true;
             return;
         }
+    } else if (const int64_t d = SecondsBetween(serverTime, systemTime);
+               shared_.confirm && std::llabs(d) > kMaxAutomaticCorrectionSeconds) {
+        const double asked = clock_.MonotonicSeconds();
+        if (!shared_.confirm->ConfirmCorrection(serverTime, d)) {
+            controls_.lblInfo.SetText(" Clock not changed - the difference of " + std::to_string(std::llabs(d)) +
+                                      " seconds was not confirmed.");
+            refusedCorrection_ = true;
+            return;
+        }
+        // The server's time went on while the question waited for its answer.
+        AddMilliseconds(serverTime, std::llround((clock_.MonotonicSeconds() - asked) * 1000));
+        systemTime = clock_.GetSystemTime();
     }
     const ClockResult set = clock_.SetSystemTime(serverTime);
     if (set.ok) {

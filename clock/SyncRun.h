@@ -23,6 +23,21 @@ struct SyncControls {
     const CheckValue& chkUseIP;
 };
 
+// Asked before a setting that the user started moves the clock further than
+// an automatic run may: one click on a server that sent zero would otherwise
+// put the clock in 2036.
+class CorrectionConfirm {
+public:
+    virtual ~CorrectionConfirm() = default;
+    // serverTime is what the clock would be set to, UTC; seconds is it less
+    // the system clock, positive when the server is ahead. True to set it.
+    virtual bool ConfirmCorrection(const SystemTime& serverTime, int64_t seconds) = 0;
+};
+
+// The question put to the user, in plain words: the server's time, and the
+// difference in days, hours and whole minutes.
+std::string CorrectionQuestion(const SystemTime& serverTime, int64_t seconds);
+
 // What the rest of the program owns and a run only reads.
 struct SyncShared {
     const ServerTable& serverTable;
@@ -30,6 +45,8 @@ struct SyncShared {
     const bool& windowsClosing;
     // UTC midnight of the day this program was built: no true time lies before it.
     SystemTime builtOn;
+    // Null where nobody watches: the time service keeps its own limits.
+    CorrectionConfirm* confirm;
 };
 
 // Who asked for a run: a run nobody watches must not make large corrections,
@@ -152,7 +169,8 @@ private:
     // What to add to the system clock, in milliseconds.
     std::optional<int64_t> NtpOffsetFromReply(const Choice& choice);
     void PauseBeforeFurtherCheck(double queryStarted);
-    void SetClock(const Choice& choice, const SystemTime& serverTime, const SystemTime& systemTime, RunBy by);
+    // Copies: a question the user takes time over moves both on.
+    void SetClock(const Choice& choice, SystemTime serverTime, SystemTime systemTime, RunBy by);
     // False, with nothing shown, when there is no service to ask; true when
     // the run ends with what the service said, or that it did not answer.
     bool SetThroughService(const Choice& choice, RunBy by, double turn);

@@ -92,8 +92,8 @@ bool FrmMain::Load() {
     winsock1_ = std::make_unique<Win32Socket>();
     syncRun_ = std::make_unique<SyncRun>(
         SyncControls{lblInfo_, cmdCheckTime_, cmdSynchronize_, cmbServer_, chkUseIP_},
-        SyncShared{serverTable_, settings_->OffsetMinutes(), windowsClosing_, BuiltOn()}, *winsock1_, clock_, pump_,
-        &timeService_);
+        SyncShared{serverTable_, settings_->OffsetMinutes(), windowsClosing_, BuiltOn(), this}, *winsock1_, clock_,
+        pump_, &timeService_);
     winsock1_->SetEvents(syncRun_.get());
     autoSync_ = std::make_unique<AutoSync>(AutoSyncControls{lblTime_, chkAuto_, txtInterval_}, *syncRun_, clock_);
     trayIcon_ = std::make_unique<Win32NotifyIcon>(hwnd_.get(), icon_.get(), setup_.trayTip);
@@ -251,6 +251,10 @@ void FrmMain::cmdReload_Click() {
     }
     LoadServerList(setup_.appFolder, serverTable_);
     FillServerChooser(serverTable_, cmbServer_);
+}
+
+bool FrmMain::ConfirmCorrection(const SystemTime& serverTime, int64_t seconds) {
+    return ConfirmWarning(CorrectionQuestion(serverTime, seconds), std::string(kAppTitle), hwnd_.get());
 }
 
 void FrmMain::Form_Load() {

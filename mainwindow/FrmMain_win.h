@@ -35,7 +35,7 @@ struct FrmMainSetup {
 // The program's one window: the options, the two run buttons, the clock,
 // the status line, the tool buttons, the socket, the timer and the tray icon.
 // Created once, hidden, by start-up; it lives until the program ends.
-class FrmMain : public BaseWindow<FrmMain> {
+class FrmMain : public BaseWindow<FrmMain>, private CorrectionConfirm {
 public:
     static constexpr const char* kClassName = "Veltrano.frmMain";
     static constexpr UINT_PTR kTimerTime = 1;
@@ -86,6 +86,9 @@ private:
     void mnuShow_Click();
     void mnuExit_Click();
     LRESULT OnCtlColor(HDC dc, HWND control);
+    // Asked by a run from cmdSynchronize, which is InProgress meanwhile: a
+    // timer tick in the box's loop starts nothing.
+    bool ConfirmCorrection(const SystemTime& serverTime, int64_t seconds) override;
 
     FrmMainSetup setup_;
     SystemClock& clock_;

@@ -20,3 +20,8 @@ bool AskOkCancel(const std::string& text, const std::string& title, HWND window)
     return MessageBoxA(OwnerWhileShown(window), text.c_str(), title.c_str(), MB_OKCANCEL | MB_SETFOREGROUND) ==
            IDOK;
 }
+
+bool ConfirmWarning(const std::string& text, const std::string& title, HWND window) {
+    return MessageBoxA(OwnerWhileShown(window), text.c_str(), title.c_str(),
+                       MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND) == IDOK;
+}

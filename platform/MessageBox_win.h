@@ -13,3 +13,7 @@ void ShowNotice(const std::string& text, const std::string& title, HWND window =
 
 // OK and Cancel, no icon; true only for OK. Closing the box counts as Cancel.
 bool AskOkCancel(const std::string& text, const std::string& title, HWND window = nullptr);
+
+// OK and Cancel with a warning, Cancel the default: for a step that is hard
+// to take back, so that Enter pressed in passing does not take it.
+bool ConfirmWarning(const std::string& text, const std::string& title, HWND window = nullptr);

@@ -49,8 +49,8 @@ struct TimeService::Impl {
     Impl(std::string folder, ClientSocket& socket, SystemClock& c, EventPump& e, EventLog& l, SystemTime builtOn,
          const MachineAddresses& own)
         : appFolder(std::move(folder)), clock(c), events(e), log(l),
-          run({lblInfo, button, button, server, useAddress}, {list, offsetMinutes, closing, builtOn}, socket, c, e,
-              nullptr, &own) {}
+          run({lblInfo, button, button, server, useAddress}, {list, offsetMinutes, closing, builtOn, nullptr}, socket,
+              c, e, nullptr, &own) {}
 
     std::string Answer(std::string_view bytes, const std::string& user);
 

@@ -14,10 +14,10 @@ FakeSocket::Script Answers(const std::string& bytes) { return {bytes, ""}; }
 SystemTime Utc(uint16_t day, uint16_t h, uint16_t m, uint16_t s) { return {2020, 8, 0, day, h, m, s, 0}; }
 
 struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
-    Rig()
+    explicit Rig(CorrectionConfirm* confirm = nullptr)
         : SyncRig({{"time.example", "127.0.0.2", "first"}, {"host.only", "", "no address"},
                    {"", "192.0.2.1", "address only"}},
-                  {2020, 1, 0, 1, 0, 0, 0, 0}) {
+                  {2020, 1, 0, 1, 0, 0, 0, 0}, nullptr, confirm) {
         clock.utc = kServerTime;
         // The buttons must stay disabled for as long as anything else can run.
         pump.hook = [this] { EXPECT_FALSE(cmdCheckTime.enabled || cmdSynchronize.enabled); };
@@ -57,27 +57,53 @@ TEST(SyncTime, SynchronizeSetsTheClockOrSaysWhyNot) {
         RunBy by;
         std::string message;
         std::optional<SystemTime> set;  // and the end of the run recorded
+        bool ok;                        // the answer, should the user be asked
+        std::optional<int64_t> asked;
     } cases[] = {
         // A0 A9 84 40: 1985-06-01 12:00:00 UTC, before the build.
         {"\xA0\xA9\x84\x40", kServerTime, RunBy::User,
-         " Server time 1985-06-01 is older than this program - the clock was not changed!", std::nullopt},
+         " Server time 1985-06-01 is older than this program - the clock was not changed!", std::nullopt, {}, {}},
         // E1 B5 B6 C0: 2019-12-31 12:00:00 UTC, half a day before the build: a time zone away.
-        {"\xE1\xB5\xB6\xC0", kServerTime, RunBy::User, updated, SystemTime{2019, 12, 0, 31, 12, 0, 0, 0}},
+        // Beyond 15 h a click asks first; the minute the answer took goes on the time set.
+        {"\xE1\xB5\xB6\xC0", kServerTime, RunBy::User, updated, SystemTime{2019, 12, 0, 31, 12, 1, 0, 0}, true,
+         -19676423},
+        {"\xE1\xB5\xB6\xC0", kServerTime, RunBy::User,
+         " Clock not changed - the difference of 19676423 seconds was not confirmed.", std::nullopt, false, -19676423},
+        {kReply, Utc(15, 20, 40, 23), RunBy::User, updated, kServerTime, {}, {}},
         // Fifteen hours is the most a run nobody watches may correct.
         {kReply, Utc(15, 20, 40, 24), RunBy::Automatic,
-         " Clock not changed automatically - difference is 54001 seconds!", std::nullopt},
-        {kReply, Utc(15, 20, 40, 23), RunBy::Automatic, updated, kServerTime},
+         " Clock not changed automatically - difference is 54001 seconds!", std::nullopt, true, {}},
+        {kReply, Utc(15, 20, 40, 23), RunBy::Automatic, updated, kServerTime, true, {}},
     };
     for (const auto& c : cases) {
-        Rig r;
+        struct : CorrectionConfirm {
+            bool ConfirmCorrection(const SystemTime&, int64_t seconds) override {
+                return clock->monotonicMs += 60'000, asked.push_back(seconds), answer;
+            }
+            FakeClock* clock;
+            bool answer;
+            std::vector<int64_t> asked;
+        } confirm;
+        Rig r(&confirm);
+        confirm.clock = &r.clock, confirm.answer = c.ok;
         r.clock.utc = c.utc, r.clock.local = Utc(15, 12, 0, 0);
         r.socket.servers = {Answers(c.reply)};
         r.Synchronize(c.by);
         EXPECT_EQ(r.lblInfo.Text(), c.message);
         EXPECT_EQ(r.clock.setCalls, c.set ? std::vector{*c.set} : std::vector<SystemTime>{}) << c.message;
         EXPECT_EQ(r.run.LastSyncTimer(), c.set ? std::optional(r.clock.MonotonicSeconds()) : std::nullopt) << c.message;
+        EXPECT_EQ(confirm.asked, c.asked ? std::vector{*c.asked} : std::vector<int64_t>{}) << c.message;
         EXPECT_TRUE(r.ButtonsEnabled());
     }
+}
+
+TEST(SyncTime, QuestionGivesTheServersTimeAndTheDifferenceInWholeMinutes) {
+    // A count of zero unfolds to 2036-02-07 06:28:16 UTC.
+    EXPECT_EQ(CorrectionQuestion({2036, 2, 0, 7, 6, 28, 16, 0}, 871199),
+              "The time server says it is 2036-02-07 06:28:16 UTC: 10 days, 1 hour and 59 minutes ahead of this "
+              "computer's clock.\n\nSet the clock to the server's time?");
+    EXPECT_EQ(CorrectionQuestion(kServerTime, -90061).substr(27), "2020-08-15 05:40:23 UTC: 1 day, 1 hour and 1 "
+              "minute behind this computer's clock.\n\nSet the clock to the server's time?");
 }
 
 TEST(SyncTime, AutomaticRunsAreHeldToTheClockAsFoundAndOnlyAPersonsSettingMovesIt) {

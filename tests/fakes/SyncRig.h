@@ -21,9 +21,10 @@ struct SyncRig {
     Clock clock;
     SyncRun run;
 
-    explicit SyncRig(ServerTable servers, SystemTime builtOn = {}, ServiceClient* service = nullptr)
+    explicit SyncRig(ServerTable servers, SystemTime builtOn = {}, ServiceClient* service = nullptr,
+                     CorrectionConfirm* confirm = nullptr)
         : table(std::move(servers)), run({lblInfo, cmdCheckTime, cmdSynchronize, cmbServer, chkUseIP},
-                                         {table, offsetMinutes, windowsClosing, builtOn}, socket, clock, pump,
+                                         {table, offsetMinutes, windowsClosing, builtOn, confirm}, socket, clock, pump,
                                          service) {
         socket.SetEvents(&run);
         cmbServer.index = 0;
