@@ -170,7 +170,7 @@ reset_wine() {
 
 # The tests that install the setup run the exe and script inside it, not the
 # build's: their mutants need the setup made again.
-installs() { [[ ${groups[$1]} == wine && ${regexes[$1]} =~ Setup|ServiceHost ]]; }
+installs() { [[ ${groups[$1]} == wine && ${regexes[$1]} =~ Setup ]]; }
 package_for() { ! installs "$1" || bash scripts/package.sh; }
 
 # run_group PRESET INDEX...: the baseline, then each mutant.

@@ -3,9 +3,12 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <regex>
+#include <thread>
 
 #include "LoopbackPlan.h"
 #include "fakes/SyncRig.h"
@@ -16,6 +19,7 @@
 #include "platform/Socket_win.h"
 #include "platform/SystemClock_win.h"
 #include "platform/WideText_win.h"
+#include "resources/Messages.h"
 #include "service/SyncRequest.h"
 
 namespace {
@@ -156,6 +160,79 @@ SyncReply Ask(const std::string& request) {
     return ParseReply(bytes.value_or("")).value_or(SyncReply{SyncReply::Result(-1), "none"});
 }
 
+// A pipe of this process's own, guarded as the service guards its own.
+HANDLE Impostor(const std::string& name) {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(kServicePipeSddl, SDDL_REVISION_1, &sd, nullptr);
+    SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
+    const HANDLE pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, 0, 1, 4096, 4096, 0, &sa);
+    LocalFree(sd);
+    return pipe;
+}
+void Publish(const std::string& name) {
+    RegSetKeyValueA(HKEY_LOCAL_MACHINE, kServiceKey, kServicePipeValue, REG_SZ, name.c_str(),
+                    static_cast<DWORD>(name.size() + 1));
+}
+
+// The installed service answers past silent clients, a pipe served by
+// anyone else is not taken for it, and squatters on the names it has had
+// keep it from nothing once it starts again.
+void ExpectServiceHoldsItsOwn(const std::wstring& dir) {
+    // The Event Viewer's text for each severity is the entry's own.
+    const HMODULE exe = LoadLibraryExW((dir + L"Veltrano.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_TRUE(FindResourceA(exe, MAKEINTRESOURCEA(1), RT_MESSAGETABLE));
+    for (const DWORD id : {MSG_SERVICE_INFORMATION, MSG_SERVICE_ERROR}) {
+        const wchar_t* text = L"The system clock was changed";
+        DWORD_PTR args[] = {reinterpret_cast<DWORD_PTR>(text)};
+        wchar_t shown[128] = {};
+        FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, exe, id, 0, shown, 128,
+                       reinterpret_cast<va_list*>(args));
+        EXPECT_EQ(std::wstring(shown).substr(0, 28), text) << id;
+    }
+    FreeLibrary(exe);
+
+    const std::string name = PublishedServicePipe().value_or("");
+    EXPECT_TRUE(std::regex_match(name, std::regex(R"(\\\\\.\\pipe\\Veltrano\.TimeService\.[0-9a-f]{32})"))) << name;
+    const std::string unlisted = FormatRequest({"unlisted.invalid", loopback::kNobody, false, false});
+    std::atomic<bool> done = false;
+    std::vector<std::thread> silent;
+    for (int i = 0; i < 4; ++i)
+        silent.emplace_back([&] {
+            for (; !done; Sleep(20)) {  // holds an instance until the service cuts it off
+                const HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+                if (h != INVALID_HANDLE_VALUE) Sleep(1200), CloseHandle(h);
+            }
+        });
+    Sleep(1500);
+    EXPECT_EQ(Ask(unlisted).result, SyncReply::Result::Refused) << "no reply past four silent clients";
+    done = true;
+    for (std::thread& t : silent) t.join();
+
+    const std::string other = std::string(kServicePipePrefix) + std::string(32, '0');
+    const HANDLE impostor = Impostor(other);
+    Publish(other);
+    EXPECT_EQ(Win32ServiceClient(kServiceName, kMaxReplyBytes, ReplyEnded).Send(unlisted),
+              ServiceClient::Sent::NoService);
+    CloseHandle(impostor);
+    Publish(name);
+
+    // Stopped, the service withdraws its name.
+    const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    const SC_HANDLE service = OpenServiceA(manager, kServiceName, SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status));
+    EXPECT_TRUE(WaitFor([&] { return QueryServiceStatus(service, &status) && status.dwCurrentState == SERVICE_STOPPED; },
+                        10000));
+    EXPECT_FALSE(PublishedServicePipe());
+    const HANDLE squatters[] = {Impostor(R"(\\.\pipe\Veltrano.TimeService)"), Impostor(name)};
+    ASSERT_TRUE(StartServiceA(service, 0, nullptr));
+    EXPECT_TRUE(WaitFor([&] { return PublishedServicePipe() && PublishedServicePipe() != name; }, 10000));
+    EXPECT_NE(Ask(unlisted).text, "none") << "no reply from the restarted service";
+    for (const HANDLE squatter : squatters) CloseHandle(squatter);
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+}
+
 // Registered as the setup says, and running.
 void ExpectTimeService(const std::wstring& exe) {
     const SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
@@ -261,6 +338,7 @@ TEST(Setup, InstallsProtectedUpgradesOverTheRunningProgramAndUninstallsLeavingUs
         }
         LocalFree(sd), CloseHandle(pipe);
     }
+    ExpectServiceHoldsItsOwn(dir);
     // Once an administrator lists it, the service sets the clock from
     // chronyd on another machine. Wine accepts a change under 0.5 s: NTP's
     // milliseconds always make one. This machine's own chronyd it refuses
