@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the window icon (Veltrano.ico) and the options picture (Image1.bmp).
+"""Draws the window icon (Veltrano.ico) and the clock picture (ClockPicture.bmp).
 
 Everything is computed from the shapes below with the standard library only,
 so running it again gives the same bytes:
@@ -212,7 +212,7 @@ def sync_arrow(canvas, cx, cy, r, width, start, end, colour):
 
 
 def options_picture():
-    """Image1: 150 x 144 on the white of the options frame."""
+    """The clock picture: 150 x 144 on the white of the options frame."""
     canvas = Canvas(150, 144, background=(1.0, 1.0, 1.0))
     cx, cy = 75.0, 72.0
     # Two arrows chase each other round the clock: the clock being set.
@@ -268,7 +268,7 @@ def ico(canvases):
 
 
 def main():
-    (HERE / "Image1.bmp").write_bytes(bmp_24(options_picture()))
+    (HERE / "ClockPicture.bmp").write_bytes(bmp_24(options_picture()))
     (HERE / "Veltrano.ico").write_bytes(ico([icon_image(s) for s in (16, 32, 48)]))
     return 0
 

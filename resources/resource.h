@@ -15,6 +15,6 @@
 
 // The window icon (also the notification-area icon and the exe's icon in
 // Explorer, being the only one) and the clock picture of the options frame
-// (imgClock), drawn from Image1.bmp.
+// (imgClock), drawn from ClockPicture.bmp.
 #define IDI_VELTRANO 1
-#define IDB_IMAGE1 310
+#define IDB_CLOCK_PICTURE 310

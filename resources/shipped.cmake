@@ -1,7 +1,7 @@
 if(WIN32)
   # Rebuild the resources when a picture is drawn again.
   set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/Veltrano.rc APPEND PROPERTY OBJECT_DEPENDS
-               ${CMAKE_CURRENT_LIST_DIR}/Veltrano.ico ${CMAKE_CURRENT_LIST_DIR}/Image1.bmp)
+               ${CMAKE_CURRENT_LIST_DIR}/Veltrano.ico ${CMAKE_CURRENT_LIST_DIR}/ClockPicture.bmp)
 
   # What lies beside Veltrano.exe in the program's folder: the server list
   # that the user edits, and the page that "&Help" opens. Copied byte for
