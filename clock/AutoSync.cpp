@@ -17,8 +17,8 @@ double RoundHalfEven(double x) {
 
 }  // namespace
 
-AutoSync::AutoSync(AutoSyncControls controls, SyncRun& run, const SystemClock& clock)
-    : controls_(controls), run_(run), clock_(clock) {}
+AutoSync::AutoSync(AutoSyncControls controls, const SyncRun& run, SyncStarter& window, const SystemClock& clock)
+    : controls_(controls), run_(run), window_(window), clock_(clock) {}
 
 void AutoSync::TimerTime_Timer() {
     ShowTime();
@@ -33,7 +33,7 @@ void AutoSync::CheckAutoSync() {
     // one that would be started.
     if (run_.InProgress()) return;
     // Due at once while nothing has set the clock since the program started.
-    if (!IntervalPassed(run_.LastSyncTimer())) return;
+    if (!IntervalPassed(run_.LastSettingEnded())) return;
     if (refused_ ? !IntervalPassed(failedAt_)
                  : failedAt_ && clock_.MonotonicSeconds() - *failedAt_ < kPauseAfterFailureSeconds)
         return;
@@ -55,12 +55,11 @@ bool AutoSync::IntervalPassed(std::optional<double> at) const {
 }
 
 void AutoSync::RunAutomatic() {
-    const std::optional<double> before = run_.LastSyncTimer();
-    run_.SyncTime(kSetClock, kFirstQuery, RunBy::Automatic);
-    const std::optional<double> after = run_.LastSyncTimer();
-    if (after != before) {
+    const std::optional<double> before = run_.LastSettingEnded();
+    const std::optional<RunOutcome> outcome = window_.SyncTime(kSetClock, RunBy::Automatic);
+    if (run_.LastSettingEnded() != before) {
         failedAt_.reset(), refused_ = false;
-    } else if (!run_.InProgress()) {
-        failedAt_ = clock_.MonotonicSeconds(), refused_ = run_.RefusedCorrection();
+    } else if (outcome) {
+        failedAt_ = clock_.MonotonicSeconds(), refused_ = outcome->RefusedCorrection();
     }
 }

@@ -6,6 +6,15 @@
 #include "platform/Controls.h"
 #include "platform/SystemClock.h"
 
+// Starts a run the way the window does: from its controls, with its status
+// line and buttons.
+class SyncStarter {
+public:
+    virtual ~SyncStarter() = default;
+    // Empty, doing nothing, while another run is in progress.
+    virtual std::optional<RunOutcome> SyncTime(bool checkOnly, RunBy by) = 0;
+};
+
 struct AutoSyncControls {
     TextTarget& lblTime;
     const CheckValue& chkAuto;
@@ -28,7 +37,8 @@ public:
     // server that is wrong stays wrong.
     static constexpr double kPauseAfterFailureSeconds = 60.0;
 
-    AutoSync(AutoSyncControls controls, SyncRun& run, const SystemClock& clock);
+    // run is the one that window's runs go through.
+    AutoSync(AutoSyncControls controls, const SyncRun& run, SyncStarter& window, const SystemClock& clock);
 
     void TimerTime_Timer();
     void ShowTime();
@@ -42,7 +52,8 @@ private:
     bool IntervalPassed(std::optional<double> at) const;
 
     AutoSyncControls controls_;
-    SyncRun& run_;
+    const SyncRun& run_;
+    SyncStarter& window_;
     const SystemClock& clock_;
     // Monotonic seconds at the end of the last automatic run that did not
     // set the clock, until a run sets it, and whether that run refused.

@@ -92,6 +92,10 @@ int64_t SecondsBetween(const SystemTime& a, const SystemTime& b) {
     return ToEpochSeconds(a) - ToEpochSeconds(b);
 }
 
+int64_t MillisecondsBetween(const SystemTime& a, const SystemTime& b) {
+    return SecondsBetween(a, b) * 1000 + a.wMilliseconds - b.wMilliseconds;
+}
+
 std::string FormatDate(const SystemTime& t) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04u-%02u-%02u", unsigned{t.wYear}, unsigned{t.wMonth}, unsigned{t.wDay});

@@ -30,6 +30,8 @@ void AddMilliseconds(SystemTime& utc, int64_t ms);
 
 // Seconds between two instants, ignoring milliseconds: a - b.
 int64_t SecondsBetween(const SystemTime& a, const SystemTime& b);
+// The same to the millisecond.
+int64_t MillisecondsBetween(const SystemTime& a, const SystemTime& b);
 
 // "yyyy-mm-dd", the one date form that reads the same in every region.
 std::string FormatDate(const SystemTime& t);

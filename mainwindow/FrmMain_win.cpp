@@ -2,12 +2,11 @@
 
 #include <commctrl.h>
 
-#include "platform/FileAccess.h"
 #include "platform/MessageBox_win.h"
 #include "platform/Process.h"
 #include "resources/Addresses.h"
-#include "resources/BuiltOn.h"
 #include "resources/resource.h"
+#include "clock/StatusText.h"
 #include "serverlist/ServerChooser.h"
 #include "serverlist/ServerList.h"
 #include "settings/Startup.h"
@@ -44,12 +43,13 @@ HBRUSH WhiteBrush() {
 
 }  // namespace
 
-FrmMain::FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell)
+FrmMain::FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell, EventPump& pump)
     : setup_(std::move(setup)),
       clock_(clock),
       shell_(shell),
       cmdCheckTime_(buttons_[ButtonIndex(kIdCmdCheckTime)]),
-      cmdSynchronize_(buttons_[ButtonIndex(kIdCmdSynchronize)]) {}
+      cmdSynchronize_(buttons_[ButtonIndex(kIdCmdSynchronize)]),
+      pump_(pump) {}
 
 FrmMain::~FrmMain() {
     DestroyOwnWindow();
@@ -65,7 +65,8 @@ bool FrmMain::Load() {
     };
     icon_ = icon(32);
     smallIcon_ = icon(16);
-    picture_.reset(static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(IDB_IMAGE1), IMAGE_BITMAP, 0, 0, 0)));
+    picture_.reset(
+        static_cast<HBITMAP>(LoadImageA(instance, MAKEINTRESOURCEA(IDB_CLOCK_PICTURE), IMAGE_BITMAP, 0, 0, 0)));
 
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
@@ -85,26 +86,17 @@ bool FrmMain::Load() {
     AttachControls();
     LayOut(hwnd_.get(), WindowDpi(hwnd_.get()), fonts_);
 
-    autorun_ = std::make_unique<Autorun>(registry_, setup_.appFolder, WritableOnlyByAdministrators);
-    settings_ = std::make_unique<Settings>(
-        SettingsControls{txtInterval_, chkAuto_, chkAutoRun_, chkUseIP_, cmbOffset_, cmbServer_}, store_, *autorun_,
-        pump_);
-    winsock1_ = std::make_unique<Win32Socket>();
-    syncRun_ = std::make_unique<SyncRun>(
-        SyncControls{lblInfo_, cmdCheckTime_, cmdSynchronize_, cmbServer_, chkUseIP_},
-        SyncShared{serverTable_, settings_->OffsetMinutes(), windowsClosing_, BuiltOn(), this}, *winsock1_, clock_,
-        pump_, &timeService_);
-    winsock1_->SetEvents(syncRun_.get());
-    autoSync_ = std::make_unique<AutoSync>(AutoSyncControls{lblTime_, chkAuto_, txtInterval_}, *syncRun_, clock_);
     trayIcon_ = std::make_unique<Win32NotifyIcon>(hwnd_.get(), icon_.get(), setup_.trayTip);
     // Without an icon, a window hidden in the tray could not be reached.
     trayIcon_->OnGiveUp([this] {
         if (!IsWindowVisible(hwnd_.get())) Show();
     });
-    pump_.SetFilter([this](MSG& msg) { return PreTranslate(msg); });
-
-    Form_Load();
     return true;
+}
+
+void FrmMain::Attach(std::optional<FrmMainParts> parts) {
+    parts_.reset();
+    if (parts) parts_.emplace(*parts);
 }
 
 // The logic's view of the controls that CreateControls made.
@@ -134,7 +126,7 @@ LRESULT CALLBACK FrmMain::CheckBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
     if (msg == WM_KEYUP) {
         auto* self = reinterpret_cast<FrmMain*>(ref);
-        if (self->settings_) self->settings_->SaveSettings();
+        if (self->parts_) self->parts_->settings.SaveSettings();
     }
     return result;
 }
@@ -146,10 +138,10 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         OnCommand(LOWORD(wp), HIWORD(wp));
         return 0;
     case WM_TIMER:
-        if (wp != kTimerTime || !autoSync_) return 0;
+        if (wp != kTimerTime || !parts_) return 0;
         // Hidden, nobody reads the clock: only the automatic run is due.
-        if (IsWindowVisible(hwnd_.get())) autoSync_->TimerTime_Timer();
-        else autoSync_->CheckAutoSync();
+        if (IsWindowVisible(hwnd_.get())) parts_->autoSync.TimerTime_Timer();
+        else parts_->autoSync.CheckAutoSync();
         return 0;
     case kTrayCallbackMessage:
         Form_MouseMove(lp);
@@ -203,14 +195,14 @@ LRESULT FrmMain::OnCtlColor(HDC dc, HWND control) {
 }
 
 void FrmMain::OnCommand(int id, int code) {
-    if (code != ActionCode(id)) return;
+    if (code != ActionCode(id) || !parts_) return;
     switch (id) {
     case kIdCmdCheckTime:
     case kIdCmdSynchronize: {
         // Disabling the focused button for the run leaves no control with
         // the focus; give it back afterwards so the keyboard still works.
         HWND focus = GetFocus();
-        syncRun_->SyncTime(id == kIdCmdCheckTime ? kCheckOnly : kSetClock, kFirstQuery);
+        parts_->sync.SyncTime(id == kIdCmdCheckTime ? kCheckOnly : kSetClock, RunBy::User);
         if (!GetFocus() && focus && IsWindowVisible(hwnd_.get()) && GetActiveWindow() == hwnd_.get())
             SetFocus(focus);
         return;
@@ -236,7 +228,7 @@ void FrmMain::OnCommand(int id, int code) {
     case kIdCmbServer:
     case kIdCmbOffset:
     case kIdTxtInterval:
-        if (settings_) settings_->SaveSettings();
+        parts_->settings.SaveSettings();
         return;
     }
 }
@@ -244,7 +236,7 @@ void FrmMain::OnCommand(int id, int code) {
 void FrmMain::cmdReload_Click() {
     // Asked of the run, not the socket: between its two queries a check holds
     // no connection, and a list emptied then would leave it nothing to ask.
-    if (syncRun_->InProgress()) {
+    if (parts_->run.InProgress()) {
         ShowNotice("Cannot reload servers list - An update operation is in progress!", std::string(kAppTitle),
                    hwnd_.get());
         return;
@@ -286,7 +278,7 @@ void FrmMain::Form_Visible(bool shown) {
                  nullptr);
     else
         KillTimer(hwnd_.get(), kTimerTime);
-    if (shown && autoSync_) autoSync_->ShowTime();
+    if (shown && parts_) parts_->autoSync.ShowTime();
     if (!shown)
         for (Command& b : buttons_) b.StopPoll();
 }
@@ -331,7 +323,7 @@ void FrmMain::Form_MouseMove(LPARAM lp) {
 }
 
 void FrmMain::Form_QueryUnload(bool windowsClosing) {
-    if (settings_) settings_->SaveSettings();
+    if (parts_) parts_->settings.SaveSettings();
     if (windowsClosing) {
         // Ends the wait of a run that may be under way; the session's end follows.
         windowsClosing_ = true;

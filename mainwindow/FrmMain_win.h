@@ -4,26 +4,21 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "buttoncontrol/Command_win.h"
 #include "clock/AutoSync.h"
 #include "clock/SyncRun.h"
 #include "mainwindow/MainLayout_win.h"
-#include "pipe/SyncMessages.h"
+#include "mainwindow/SyncPanel.h"
 #include "platform/BaseWindow_win.h"
 #include "platform/Controls_win.h"
 #include "platform/EventPump_win.h"
 #include "platform/NotifyIcon_win.h"
-#include "platform/Registry_win.h"
-#include "platform/ServiceClient_win.h"
-#include "platform/SettingsStore_win.h"
 #include "platform/Shell.h"
-#include "platform/Socket_win.h"
 #include "platform/SystemClock.h"
 #include "serverlist/ServerEntry.h"
-#include "service/SyncRequest.h"
-#include "settings/Autorun.h"
 #include "settings/Settings.h"
 
 // What the main window needs from start-up.
@@ -32,19 +27,34 @@ struct FrmMainSetup {
     std::string trayTip;    // the product name
 };
 
+// What the window hands its messages to, built by start-up once the window
+// has its controls.
+struct FrmMainParts {
+    Settings& settings;
+    const SyncRun& run;  // asked whether a run is in progress
+    SyncStarter& sync;   // the two run buttons
+    AutoSync& autoSync;  // the timer
+};
+
 // The program's one window: the options, the two run buttons, the clock,
-// the status line, the tool buttons, the socket, the timer and the tray icon.
-// Created once, hidden, by start-up; it lives until the program ends.
-class FrmMain : public BaseWindow<FrmMain>, private CorrectionConfirm {
+// the status line, the tool buttons, the timer and the tray icon. Created
+// once, hidden, by start-up; it lives until the program ends. It asks the
+// user before a large correction.
+class FrmMain : public BaseWindow<FrmMain>, public CorrectionConfirm {
 public:
     static constexpr const char* kClassName = "Veltrano.frmMain";
     static constexpr UINT_PTR kTimerTime = 1;
 
-    FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell);
+    FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell, EventPump& pump);
     ~FrmMain();
 
-    // Loads the window without showing it; Form_Load puts it into the tray.
+    // Creates the window and its controls without showing it.
     bool Load();
+    // Until parts are attached, or once they are gone, messages that would
+    // reach them do nothing.
+    void Attach(std::optional<FrmMainParts> parts);
+    // Puts the window into the tray and says it is ready.
+    void Form_Load();
     void SetCaption(const std::string& title) { SetWindowTextA(hwnd_.get(), title.c_str()); }
     // Shown from the tray's minimised state: normal and in front.
     void Show();
@@ -53,14 +63,21 @@ public:
     ChooserList& cmbOffset() { return cmbOffset_; }
     ChooserList& cmbServer() { return cmbServer_; }
     ServerTable& serverTable() { return serverTable_; }
-    Settings& settings() { return *settings_; }
-    AutoSync& autoSync() { return *autoSync_; }
     const CheckBoxControl& chkAuto() const { return chkAuto_; }
     const CheckBoxControl& chkAutoRun() const { return chkAutoRun_; }
 
     // The main loop's translation: access keys of the buttons, then Tab and
     // the other dialog keys.
     bool PreTranslate(MSG& msg);
+
+    // The controls each part works with.
+    SettingsControls SettingsView() {
+        return {txtInterval_, chkAuto_, chkAutoRun_, chkUseIP_, cmbOffset_, cmbServer_};
+    }
+    SyncControls SyncView() { return {lblInfo_, cmdCheckTime_, cmdSynchronize_, cmbServer_, chkUseIP_}; }
+    AutoSyncControls ClockView() { return {lblTime_, chkAuto_, txtInterval_}; }
+    // Set while Windows is closing, which ends a run's waits.
+    const bool& WindowsClosing() const { return windowsClosing_; }
 
 private:
     friend class BaseWindow<FrmMain>;
@@ -69,7 +86,6 @@ private:
 
     void AttachControls();
 
-    void Form_Load();
     void Form_Activate();
     void Form_Deactivate();
     void Form_Resize(WPARAM sizeType);
@@ -110,14 +126,7 @@ private:
     Command& cmdSynchronize_;
     bool timerTimeOn_ = false;  // from EnableTimerTime on
 
-    Win32EventPump pump_;
-    Win32SettingsStore store_;
-    Win32Registry registry_;
-    std::unique_ptr<Autorun> autorun_;
-    std::unique_ptr<Settings> settings_;
-    std::unique_ptr<Win32Socket> winsock1_;
-    Win32ServiceClient timeService_{kServiceName, kMaxReplyBytes, ReplyEnded};
-    std::unique_ptr<SyncRun> syncRun_;
-    std::unique_ptr<AutoSync> autoSync_;
+    EventPump& pump_;
+    std::optional<FrmMainParts> parts_;
     std::unique_ptr<Win32NotifyIcon> trayIcon_;
 };

@@ -1,20 +1,15 @@
-// The program's start-up routine: everything is wired together here, in the
-// order the parts depend on, and then the program lives on window events.
+// Which program this process is: the time service, a second copy that only
+// says so, or the one program, which App builds and runs.
 #include <winsock2.h>
 #include <windows.h>
 
-#include "mainwindow/FrmMain_win.h"
+#include "mainwindow/App_win.h"
 #include "platform/InstanceLock_win.h"
 #include "platform/MessageBox_win.h"
 #include "platform/Process.h"
-#include "platform/Shell_win.h"
-#include "platform/SystemClock_win.h"
-#include "serverlist/ServerChooser.h"
-#include "serverlist/ServerList.h"
 #include "service/ServiceHost_win.h"
 #include "service/SyncRequest.h"
 #include "settings/AppFolder.h"
-#include "settings/Settings.h"
 #include "settings/Startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
@@ -29,30 +24,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         ShowNotice(AlreadyRunningText(), std::string(kAppTitle));
         return 0;
     }
-    const std::string appFolder = InitAppFolder();
     const ProgramVersion version = RunningProgramVersion();
-    const std::string titleText = BuildTitleText(version);
-
-    Win32SystemClock clock;
-    Win32Shell shell;
-    FrmMain frmMain({appFolder, version.productName}, clock, shell);
-    if (!frmMain.Load()) return 1;
-    frmMain.SetCaption(titleText);
-    FillOffsetChooser(frmMain.cmbOffset());
-    LoadServerList(appFolder, frmMain.serverTable());
-    FillServerChooser(frmMain.serverTable(), frmMain.cmbServer());
-    frmMain.settings().LoadSettings();
-    // Before the timer starts, so no tick can come during this first run.
-    if (frmMain.chkAuto().Value() == 1) frmMain.autoSync().RunAutomatic();
-    frmMain.EnableTimerTime();
-    if (frmMain.chkAutoRun().Value() == 0) frmMain.Show();
-
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (!frmMain.PreTranslate(msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    return 0;
+    App app(InitAppFolder(), version.productName, BuildTitleText(version));
+    return app.Run();
 }

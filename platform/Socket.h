@@ -13,9 +13,9 @@ struct SocketError {
 
 // Receives the socket's events on the user-interface thread, while pending
 // events are let through.
-class SocketEvents {
+class SocketEventSink {
 public:
-    virtual ~SocketEvents() = default;
+    virtual ~SocketEventSink() = default;
     // The socket can send: a TCP connection was accepted, or a UDP socket
     // was tied to the server's address.
     virtual void Winsock1_Connect() = 0;

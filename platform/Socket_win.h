@@ -27,7 +27,7 @@ public:
     Win32Socket();
     // Events go nowhere until a receiver is set; the run that receives them
     // is built after its socket.
-    void SetEvents(SocketEvents* events) { events_ = events; }
+    void SetEvents(SocketEventSink* events) { events_ = events; }
     ~Win32Socket() override;
     Win32Socket(const Win32Socket&) = delete;
     Win32Socket& operator=(const Win32Socket&) = delete;
@@ -64,7 +64,7 @@ private:
     void OnAttemptTimeout();
     void Fail(int error);
 
-    SocketEvents* events_ = nullptr;
+    SocketEventSink* events_ = nullptr;
     UniqueSocket socket_;
     SocketProtocol protocol_ = SocketProtocol::Tcp;
     std::string host_;

@@ -2,38 +2,22 @@
 
 #include <cstdio>
 
+#include "clock/StatusText.h"
 #include "clock/SyncRun.h"
-#include "clock/TimeProtocol.h"
 #include "pipe/SyncMessages.h"
 #include "serverlist/ServerList.h"
 #include "service/SyncRequest.h"
 
 namespace {
 
-// The run's controls. Nobody sees them: the reply carries the text.
-struct Label final : TextTarget {
-    void SetText(const std::string& t) override { text = t; }
-    std::string Text() const override { return text; }
-    std::string text;
-};
-struct Button final : EnabledTarget {
-    void SetEnabled(bool) override {}
-    bool Enabled() const override { return true; }
-};
-struct Index final : ChooserIndex {
-    int16_t ListIndex() const override { return index; }
-    int16_t index = -1;
-};
-struct Check final : CheckValue {
-    int Value() const override { return value; }
-    int value = 0;
-};
-
 // The client gives up kServiceTimeoutSeconds after it asked, and the run
 // itself may take its whole time-out: a query that cannot start within what
-// is left, with a margin for the pipe, is not started at all.
-constexpr double kLongestWaitSeconds = SyncRun::kServiceTimeoutSeconds - SyncRun::kTimeoutSeconds - 2.0;
-const char* const kBusy = " The time service is busy - try again later.";
+// is left, with a margin for the pipe, is not started at all. Over all
+// servers, a user's automatic runs ask once a minute at most, and a few users
+// at once stay far below twelve, while anyone who asks for more only makes
+// the service answer busy, not ask more often.
+constexpr QueryPacer::Limits kServiceLimits{4.0, 15.0, 12,
+                                            SyncRun::kServiceTimeoutSeconds - SyncRun::kTimeoutSeconds - 2.0};
 
 // "yyyy-mm-dd hh:mm:ss.mmm UTC": what an administrator reading the log needs,
 // in no one's regional format.
@@ -48,60 +32,44 @@ std::string LogTime(const SystemTime& t) {
 struct TimeService::Impl {
     Impl(std::string folder, ClientSocket& socket, SystemClock& c, EventPump& e, EventLog& l, SystemTime builtOn,
          const MachineAddresses& own)
-        : appFolder(std::move(folder)), clock(c), events(e), log(l),
-          run({lblInfo, button, button, server, useAddress}, {list, offsetMinutes, closing, builtOn, nullptr}, socket,
-              c, e, nullptr, &own) {}
+        : appFolder(std::move(folder)), clock(c), log(l),
+          run({socket, c, e, stopped, builtOn, kServiceLimits, nullptr, nullptr, &own}) {}
 
     std::string Answer(std::string_view bytes, const std::string& user);
 
     std::string appFolder;
     SystemClock& clock;
-    EventPump& events;
     EventLog& log;
-    Label lblInfo;
-    Button button;
-    Index server;
-    Check useAddress;
-    ServerTable list;
-    const int32_t offsetMinutes = 0;
-    bool closing = false;
-    // One for the service's life: what it learnt of NTP servers (their
-    // spacing, a kiss-o'-death) holds for every client.
+    const bool stopped = false;
+    // One for the service's life: what it learnt of servers (their spacing,
+    // a kiss-o'-death) holds for every client.
     SyncRun run;
-    QueryPacer pacer;
 };
 
 std::string TimeService::Impl::Answer(std::string_view bytes, const std::string& user) {
-    const std::optional<SyncRequest> request = ParseRequest(bytes);
-    if (!request) return FormatReply({SyncReply::Result::Refused, "malformed request"});
+    const std::optional<SyncRequest> asked = ParseRequest(bytes);
+    if (!asked) return FormatReply({SyncReply::Result::Refused, "malformed request"});
     // Read again for every request: an administrator may have changed it,
     // and a list that has gone trusts nothing.
-    ServerTable fresh;
-    LoadServerList(appFolder, fresh);
-    list = std::move(fresh);
-    const std::optional<size_t> index = ListedIndex(*request, list);
-    if (const std::optional<std::string> why = RefusalOf(*request, list))
+    ServerTable list;
+    LoadServerList(appFolder, list);
+    if (const std::optional<std::string> why = RefusalOf(*asked, list))
         return FormatReply({SyncReply::Result::Refused, " The time service refused: " + *why});
 
-    server.index = static_cast<int16_t>(*index);
-    useAddress.value = request->useAddress ? 1 : 0;
-    const std::string asked = request->useAddress ? request->address : request->host;
-    const std::string line = request->host + "|" + request->address;
-    const std::optional<double> turn = pacer.Turn(line, request->ntp, clock.MonotonicSeconds(), kLongestWaitSeconds);
-    if (!turn) return FormatReply({SyncReply::Result::Busy, kBusy});
-    while (clock.MonotonicSeconds() < *turn) {
-        clock.Sleep(SyncRun::kPollMilliseconds);
-        events.PumpPendingEvents();
-    }
-    const double queried = clock.MonotonicSeconds();
-    // Whoever asks, nobody watches the service's run: its limits always hold.
-    run.SyncTime(kSetClock, kFirstQuery, RunBy::Automatic);
-    pacer.Record(line, run.Reached(), queried);
-    if (run.ReachedThisMachine()) return FormatReply({SyncReply::Result::Refused, lblInfo.text});
-    if (!run.ClockSet()) return FormatReply({SyncReply::Result::Failed, lblInfo.text});
-    log.Report("The system clock was changed from " + LogTime(run.ClockSet()->from) + " to " +
-               LogTime(run.ClockSet()->to) + " with the time of " + asked + ", at the request of " + user + ".");
-    return FormatReply({SyncReply::Result::Set, lblInfo.text});
+    // Whoever asks, nobody watches the service's run: its limits always hold,
+    // and it sets true time, without any user's offset.
+    const RunRequest request{asked->host, asked->address, asked->ntp ? ServerProtocol::Ntp : ServerProtocol::Time,
+                             asked->useAddress, 0, kSetClock, RunBy::Automatic};
+    const std::optional<RunOutcome> outcome = run.Run(request);
+    if (!outcome || outcome->kind == RunOutcome::Kind::Busy)
+        return FormatReply({SyncReply::Result::Busy, StatusText(RunOutcome{RunOutcome::Kind::Busy}, clock)});
+    const std::string text = StatusText(*outcome, clock);
+    if (outcome->kind == RunOutcome::Kind::ThisMachine) return FormatReply({SyncReply::Result::Refused, text});
+    if (!outcome->clockSet) return FormatReply({SyncReply::Result::Failed, text});
+    log.Report("The system clock was changed from " + LogTime(outcome->clockSet->from) + " to " +
+               LogTime(outcome->clockSet->to) + " with the time of " + request.Server() + ", at the request of " +
+               user + ".");
+    return FormatReply({SyncReply::Result::Set, text});
 }
 
 TimeService::TimeService(std::string appFolder, ClientSocket& socket, SystemClock& clock, EventPump& events,
@@ -110,7 +78,7 @@ TimeService::TimeService(std::string appFolder, ClientSocket& socket, SystemCloc
 
 TimeService::~TimeService() = default;
 
-SocketEvents& TimeService::Events() { return impl_->run; }
+SocketEventSink& TimeService::Events() { return impl_->run; }
 
 std::string TimeService::Answer(std::string_view request, const std::string& user) {
     return impl_->Answer(request, user);

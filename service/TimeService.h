@@ -25,7 +25,7 @@ public:
     ~TimeService();
 
     // The run's socket events go here.
-    SocketEvents& Events();
+    SocketEventSink& Events();
 
     // The reply to the bytes one client sent (see SyncRequest.h); user names
     // who the client runs as, for the log. Waits, with events let through,

@@ -2,21 +2,28 @@
 
 #include "clock/AutoSync.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeControls.h"
 #include "fakes/FakeSocket.h"
 #include "fakes/SyncRig.h"
+#include "mainwindow/SyncPanel.h"
 
 namespace {
 
 constexpr int64_t kGoodRunMs = 20;  // a good exchange costs two polls of 10 ms
 
 struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
-    FakeLabel lblTime;
-    FakeCheckBox chkAuto;
+    FakeLabel lblInfo, lblTime;
+    FakeButton button;
+    FakeList cmbServer;
+    FakeCheckBox chkUseIP, chkAuto;
     FakeTextBox txtInterval;
-    AutoSync autoSync{{lblTime, chkAuto, txtInterval}, run, clock};
+    ServerTable table{{"time.example", "", ""}};
+    int32_t offsetMinutes = 0;
+    SyncPanel window{{lblInfo, button, button, cmbServer, chkUseIP}, table, offsetMinutes, run, clock};
+    AutoSync autoSync{{lblTime, chkAuto, txtInterval}, run, window, clock};
 
-    Rig() : SyncRig({{"time.example", "", ""}}) {
-        chkAuto.value = 1, txtInterval.text = "1";
+    Rig() {
+        cmbServer.index = 0, chkAuto.value = 1, txtInterval.text = "1";
         socket.servers.assign(3, {"\xE2\xE1\xF3\xC7", ""});  // 2020-08-15 05:40:23 UTC, then the close
     }
     size_t Runs() const { return socket.connectedTo.size(); }
@@ -25,7 +32,7 @@ struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
     // are exact in binary. False if it did not.
     bool SetClockEndingAt(int64_t endMs) {
         TickAt(endMs - kGoodRunMs);
-        return run.LastSyncTimer() == endMs / 1000.0;
+        return run.LastSettingEnded() == endMs / 1000.0;
     }
 };
 

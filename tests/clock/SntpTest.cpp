@@ -31,11 +31,12 @@ NtpTimestamp Originate(const std::string& request) {
 // A server 1.5 s ahead of the fake clock's 2020-08-15 05:40:23.000 answers in
 // 10 ms: the offset is 1.5 s less half of that, 1495 ms.
 struct NtpRig : SyncRig<FakeSocket, FakePump, FakeClock> {
-    NtpRig() : SyncRig({{"time.example", "127.0.0.2", "", ServerProtocol::Ntp}}, {2020, 1, 0, 1, 0, 0, 0, 0}) {
+    NtpRig() : SyncRig({2020, 1, 0, 1, 0, 0, 0, 0}) {
         clock.utc = {2020, 8, 0, 15, 5, 40, 23, 0};
         socket.answer = [](const std::string& q) { return Reply(0x24, 2, Originate(q), 0xE2E1F3C880000000); };
     }
 };
+const RunRequest kCheck = Ask("time.example", "127.0.0.2", ServerProtocol::Ntp);
 
 TEST(Sntp, RequestIsVersion4ClientWithOnlyTheTransmitTimestamp) {
     std::string expected(48, '\0');
@@ -99,48 +100,53 @@ TEST(Sntp, OffsetAndDelayAcrossThe2036Wrap) {
     EXPECT_EQ(t, (SystemTime{2020, 12, 0, 31, 23, 59, 58, 950}));
 }
 
-TEST(SyncTime, NtpOffsetIsExactToTheMillisecondAndEachServerWaitsItsTurn) {
+TEST(SyncRun, NtpOffsetIsExactToTheMillisecondAndEachServerWaitsItsTurn) {
     NtpRig r;
     // The wall clock jumps while the reply is awaited: the monotonic clock times it.
     r.pump.hook = [&] { r.clock.utc.wHour = r.socket.sent.empty() ? 5 : 9; };
-    r.Check();
-    EXPECT_EQ(r.lblInfo.Text(), " Local time inaccurate - difference is 2 seconds!");
-    r.pump.hook = nullptr, r.clock.utc.wHour = 5, r.offsetMinutes = -60;
-    EXPECT_GT(r.Synchronize(), 14.98);  // the first request went 10 ms before the end of its run
-    EXPECT_EQ(r.lblInfo.history[2], " Waiting 15 s before asking time.example again ...");
+    RunOutcome o = r.Run(kCheck);
+    EXPECT_EQ(o.kind, RunOutcome::Kind::Difference);
+    EXPECT_EQ(o.seconds, 2);
+    ASSERT_TRUE(o.ntp);
+    EXPECT_EQ(o.ntp->offsetUs, 1'495'000);
+    EXPECT_EQ(o.ntp->delayUs, 10'000);
+    r.pump.hook = nullptr, r.clock.utc.wHour = 5;
+    RunRequest set = kCheck;
+    set.checkOnly = kSetClock, set.offsetMinutes = -60;
+    o = r.Run(set);
+    EXPECT_GT(r.took, 14.98);  // the first request went 10 ms before the end of its run
+    EXPECT_EQ(r.shown[2], " Waiting 15 s before asking time.example again ...");
     EXPECT_EQ(r.clock.setCalls, (std::vector<SystemTime>{{2020, 8, 0, 15, 6, 40, 24, 495}}));
+    EXPECT_EQ(o.clockSet->to, r.clock.setCalls[0]);
 }
 
-TEST(SyncTime, KissOfDeathStopsEveryLaterQueryOfThatServer) {
+TEST(SyncRun, KissOfDeathStopsEveryLaterQueryOfThatServer) {
     NtpRig r;
     r.socket.answer = [](const std::string& request) { return Reply(0xE4, 0, Originate(request), 0, "RATE"); };
-    // The list reloaded during the wait frees the text the run's choice came from.
-    r.pump.hook = [&] { r.table = {{"time.example", "127.0.0.2", "", ServerProtocol::Ntp}}; };
-    r.Check();
-    r.chkUseIP.value = 1;  // nor by its address
-    r.Synchronize();
-    EXPECT_EQ(r.lblInfo.history, (std::vector<std::string>{" Getting Time from time.example ...",
-                                                            " time.example asked not to be queried any more (RATE)",
-                                                            " 127.0.0.2 asked not to be queried any more (RATE)"}));
+    r.Run(kCheck);
+    RunRequest byAddress = kCheck;
+    byAddress.useAddress = true;  // nor by its address
+    byAddress.checkOnly = kSetClock;
+    r.Run(byAddress);
+    EXPECT_EQ(r.shown, (std::vector<std::string>{" Getting Time from time.example ...",
+                                                  " time.example asked not to be queried any more (RATE)",
+                                                  " 127.0.0.2 asked not to be queried any more (RATE)"}));
     EXPECT_EQ(r.socket.sent.size(), 1u);
 }
 
 // Datagrams that do not echo our request (the first a kiss) are dropped, up to
 // the sixteenth read, which ends the run; the server's own reply still decides.
-TEST(SyncTime, ForgedDatagramsCannotEndAnNtpRun) {
+TEST(SyncRun, ForgedDatagramsCannotEndAnNtpRun) {
+    using K = RunOutcome::Kind;
     const std::string forgedKiss = Reply(0xE4, 0, kSent, 0, "RATE");
-    const std::tuple<size_t, bool, std::string> cases[] = {
-        {15, true, " Local time inaccurate - difference is 2 seconds!"},
-        {16, true, " Error in data received from NTP server, try again"},
-        {1, false, " Timeout awaiting for a response."},
-    };
-    for (const auto& [forged, answered, last] : cases) {
+    const std::tuple<size_t, bool, K> cases[] = {{15, true, K::Difference}, {16, true, K::ErrorInData},
+                                                 {1, false, K::Timeout}};
+    for (const auto& [forged, answered, kind] : cases) {
         NtpRig r;
         r.socket.servers = {FakeSocket::Script(forged, Reply())};
         r.socket.servers[0].front() = forgedKiss;
         if (!answered) r.socket.answer = nullptr;
-        r.Check();
-        EXPECT_EQ(r.lblInfo.Text(), last) << forged;
+        EXPECT_EQ(r.Run(kCheck).kind, kind) << forged;
     }
 }
 

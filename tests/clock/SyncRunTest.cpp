@@ -1,79 +1,139 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakeClock.h"
+#include "fakes/FakeControls.h"
 #include "fakes/FakeSocket.h"
 #include "fakes/SyncRig.h"
+#include "mainwindow/SyncPanel.h"
 
 namespace {
 
+using K = RunOutcome::Kind;
 const std::string kReply("\xE2\xE1\xF3\xC7", 4);  // 2020-08-15 05:40:23 UTC
 const SystemTime kServerTime{2020, 8, 0, 15, 5, 40, 23, 0};
-const std::string kOk = " Local time is OK";
 
 FakeSocket::Script Answers(const std::string& bytes) { return {bytes, ""}; }
 SystemTime Utc(uint16_t day, uint16_t h, uint16_t m, uint16_t s) { return {2020, 8, 0, day, h, m, s, 0}; }
+RunRequest Synchronize(RunBy by = RunBy::User) { return Ask("time.example", "", ServerProtocol::Time, kSetClock, by); }
 
 struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
-    explicit Rig(CorrectionConfirm* confirm = nullptr)
-        : SyncRig({{"time.example", "127.0.0.2", "first"}, {"host.only", "", "no address"},
-                   {"", "192.0.2.1", "address only"}},
-                  {2020, 1, 0, 1, 0, 0, 0, 0}, nullptr, confirm) {
+    explicit Rig(CorrectionConfirm* confirm = nullptr) : SyncRig({2020, 1, 0, 1, 0, 0, 0, 0}, nullptr, confirm) {
         clock.utc = kServerTime;
-        // The buttons must stay disabled for as long as anything else can run.
-        pump.hook = [this] { EXPECT_FALSE(cmdCheckTime.enabled || cmdSynchronize.enabled); };
     }
 };
 
-TEST(SyncTime, UseIpPicksTheAddressOnlyWhenThereIsOne) {
-    Rig r;
-    // The last entry has an address only: an empty host name would mean this computer.
-    for (auto [index, useIp] : {std::pair{0, 0}, {0, 1}, {1, 1}, {2, 0}}) {
-        r.cmbServer.index = static_cast<int16_t>(index), r.chkUseIP.value = useIp;
-        r.Check();
-    }
-    EXPECT_EQ(r.socket.connectedTo, (std::vector<std::string>{"time.example", "127.0.0.2", "host.only", "192.0.2.1"}));
+TEST(StatusText, EachOutcomeAndStepHasItsOwnTextBlanksIncluded) {
+    FakeClock clock;
+    clock.local = Utc(15, 12, 0, 0);
+    const std::string updated = " Time updated succesfully!  ( at 12:00:00 PM )";
+    const std::pair<RunOutcome, std::string> cases[] = {
+        {{.kind = K::NoServer}, " No server selected"},
+        {{.kind = K::NoData}, " No data for this server, please select server"},
+        {{.kind = K::LocalTimeOk}, " Local time is OK"},
+        {{.kind = K::Difference, .seconds = 2}, " Local time inaccurate - difference is 2 seconds!"},
+        {{.kind = K::Set}, updated},
+        {{.kind = K::SetByService}, updated},
+        {{.kind = K::SetByService, .offsetLeftOut = true},
+         updated + " The time service set the true time, without the offset."},
+        {{.kind = K::OlderThanProgram, .serverTime = SystemTime{1985, 6, 0, 1, 12, 0, 0, 0}},
+         " Server time 1985-06-01 is older than this program - the clock was not changed!"},
+        {{.kind = K::TooFarAutomatic, .seconds = 54001},
+         " Clock not changed automatically - difference is 54001 seconds!"},
+        {{.kind = K::NotConfirmed, .seconds = 19676423},
+         " Clock not changed - the difference of 19676423 seconds was not confirmed."},
+        {{.kind = K::ThisMachine, .text = "::1"}, " ::1 is this computer: the time service takes no time from it"},
+        {{.kind = K::ThisMachine}, " The server's address is unknown: the time service takes no time from it"},
+        {{.kind = K::Kiss, .server = "192.0.2.1", .text = "RATE"}, " 192.0.2.1 asked not to be queried any more (RATE)"},
+        {{.kind = K::Busy}, " The time service is busy - try again later."},
+        {{.kind = K::CannotGetTime, .error = {6, "Overflow"}},
+         " Cannot get time from server! (An error occurred) 6:Overflow"},
+        {{.kind = K::Timeout}, " Timeout awaiting for a response."},
+        {{.kind = K::NoResponse}, " No response received from NTP server."},
+        {{.kind = K::ErrorInData}, " Error in data received from NTP server, try again"},
+        {{.kind = K::CannotSet, .error = {1314, "privilege"}},
+         " Cannot set the system clock! (An error occurred) 1314:privilege"},
+        {{.kind = K::ServiceSilent}, " The time service did not answer."},
+        {{.kind = K::ServiceSaid, .text = " said"}, " said"},
+        {{.kind = K::Abandoned}, ""},
+    };
+    for (const auto& [outcome, text] : cases) EXPECT_EQ(StatusText(outcome, clock), text);
+    using P = RunProgress::Kind;
+    EXPECT_EQ(ProgressText({P::Asking, "a.example"}), " Getting Time from a.example ...");
+    EXPECT_EQ(ProgressText({P::Waiting, "a.example", 3}), " Waiting 3 s before asking a.example again ...");
+    EXPECT_EQ(ProgressText({P::SocketError, "", 0, {10061, "refused"}}), "An error occurred: 10061:refused");
 }
 
-TEST(SyncTime, CheckAllowsASecondAndAsksAgainAfterFourSecondsBeforeReportingMore) {
+TEST(SyncPanel, RequestComesFromTheControlsAndTheButtonsStayOffWhileItRuns) {
+    Rig r;
+    FakeLabel lblInfo;
+    FakeButton cmdCheckTime, cmdSynchronize;
+    FakeList cmbServer;
+    FakeCheckBox chkUseIP;
+    const ServerTable table{{"time.example", "127.0.0.2", "first"}, {"host.only", "", "no address"},
+                            {"", "192.0.2.1", "address only"}};
+    const int32_t offset = 0;
+    SyncPanel panel({lblInfo, cmdCheckTime, cmdSynchronize, cmbServer, chkUseIP}, table, offset, r.run, r.clock);
+    // Nothing else may start a run meanwhile: not a click, not the timer.
+    r.pump.hook = [&] {
+        EXPECT_FALSE(cmdCheckTime.enabled || cmdSynchronize.enabled);
+        EXPECT_EQ(panel.SyncTime(kCheckOnly, RunBy::Automatic), std::nullopt);
+    };
+    // The last line has an address only: an empty host name would mean this computer.
+    for (auto [index, useIp] : {std::pair{0, 0}, {0, 1}, {1, 1}, {2, 0}}) {
+        cmbServer.index = static_cast<int16_t>(index), chkUseIP.value = useIp;
+        r.socket.servers = {Answers(kReply)};
+        EXPECT_EQ(panel.SyncTime(kCheckOnly, RunBy::User)->kind, K::LocalTimeOk);
+    }
+    EXPECT_EQ(r.socket.connectedTo, (std::vector<std::string>{"time.example", "127.0.0.2", "host.only", "192.0.2.1"}));
+    EXPECT_EQ(lblInfo.history[1], " Local time is OK");
+    // The same server by its address waits its turn, on the status line.
+    EXPECT_EQ(lblInfo.history[2], " Waiting 4 s before asking 127.0.0.2 again ...");
+    for (int16_t index : {-1, 3}) {
+        cmbServer.index = index;
+        panel.SyncTime(kSetClock, RunBy::User);
+        EXPECT_EQ(lblInfo.Text(), index < 0 ? " No server selected" : " No data for this server, please select server");
+    }
+    EXPECT_TRUE(cmdCheckTime.enabled && cmdSynchronize.enabled && r.clock.setCalls.empty());
+}
+
+TEST(SyncRun, WholeSecondsAllowASecondAndAreAskedAgainAfterFourSecondsBeforeMoreIsBelieved) {
     // E2 E2 F5 7F: 2020-08-15 23:59:59 UTC, against a clock 1 or 2 seconds on.
     for (uint16_t second : {0, 1}) {
         Rig r;
         r.clock.utc = Utc(16, 0, 0, second);
         r.socket.servers = {Answers("\xE2\xE2\xF5\x7F"), Answers("\xE2\xE2\xF5\x7F")};
-        const double took = r.Check();
-        EXPECT_EQ(r.lblInfo.Text(), second == 0 ? kOk : " Local time inaccurate - difference is 2 seconds!");
+        const RunOutcome o = r.Run(Ask("time.example"));
+        EXPECT_EQ(o.kind, second == 0 ? K::LocalTimeOk : K::Difference);
+        EXPECT_EQ(o.seconds, second == 0 ? 0 : 2);
+        EXPECT_EQ(o.serverTime, Utc(15, 23, 59, 59));
         EXPECT_EQ(r.socket.connectedTo.size(), second + 1u);
         // Public servers refuse a client that asks again within 4 s.
-        EXPECT_TRUE(second == 0 || took >= 4.0) << took;
-        EXPECT_TRUE(r.ButtonsEnabled() && r.clock.setCalls.empty());
+        EXPECT_TRUE(second == 0 || r.took >= 4.0) << r.took;
+        EXPECT_TRUE(r.clock.setCalls.empty());
     }
 }
 
-TEST(SyncTime, SynchronizeSetsTheClockOrSaysWhyNot) {
-    const std::string updated = " Time updated succesfully!  ( at 12:00:00 PM )";  // the local clock reads noon
+TEST(SyncRun, SynchronizeSetsTheClockOnlyToATimeThatCanBeTrue) {
     struct Case {
         std::string reply;
         SystemTime utc;
         RunBy by;
-        std::string message;
+        K kind;
         std::optional<SystemTime> set;  // and the end of the run recorded
         bool ok;                        // the answer, should the user be asked
         std::optional<int64_t> asked;
     } cases[] = {
         // A0 A9 84 40: 1985-06-01 12:00:00 UTC, before the build.
-        {"\xA0\xA9\x84\x40", kServerTime, RunBy::User,
-         " Server time 1985-06-01 is older than this program - the clock was not changed!", std::nullopt, {}, {}},
+        {"\xA0\xA9\x84\x40", kServerTime, RunBy::User, K::OlderThanProgram, std::nullopt, {}, {}},
         // E1 B5 B6 C0: 2019-12-31 12:00:00 UTC, half a day before the build: a time zone away.
         // Beyond 15 h a click asks first; the minute the answer took goes on the time set.
-        {"\xE1\xB5\xB6\xC0", kServerTime, RunBy::User, updated, SystemTime{2019, 12, 0, 31, 12, 1, 0, 0}, true,
+        {"\xE1\xB5\xB6\xC0", kServerTime, RunBy::User, K::Set, SystemTime{2019, 12, 0, 31, 12, 1, 0, 0}, true,
          -19676423},
-        {"\xE1\xB5\xB6\xC0", kServerTime, RunBy::User,
-         " Clock not changed - the difference of 19676423 seconds was not confirmed.", std::nullopt, false, -19676423},
-        {kReply, Utc(15, 20, 40, 23), RunBy::User, updated, kServerTime, {}, {}},
+        {"\xE1\xB5\xB6\xC0", kServerTime, RunBy::User, K::NotConfirmed, std::nullopt, false, -19676423},
+        {kReply, Utc(15, 20, 40, 23), RunBy::User, K::Set, kServerTime, {}, {}},
         // Fifteen hours is the most a run nobody watches may correct.
-        {kReply, Utc(15, 20, 40, 24), RunBy::Automatic,
-         " Clock not changed automatically - difference is 54001 seconds!", std::nullopt, true, {}},
-        {kReply, Utc(15, 20, 40, 23), RunBy::Automatic, updated, kServerTime, true, {}},
+        {kReply, Utc(15, 20, 40, 24), RunBy::Automatic, K::TooFarAutomatic, std::nullopt, true, {}},
+        {kReply, Utc(15, 20, 40, 23), RunBy::Automatic, K::Set, kServerTime, true, {}},
     };
     for (const auto& c : cases) {
         struct : CorrectionConfirm {
@@ -86,18 +146,19 @@ TEST(SyncTime, SynchronizeSetsTheClockOrSaysWhyNot) {
         } confirm;
         Rig r(&confirm);
         confirm.clock = &r.clock, confirm.answer = c.ok;
-        r.clock.utc = c.utc, r.clock.local = Utc(15, 12, 0, 0);
+        r.clock.utc = c.utc;
         r.socket.servers = {Answers(c.reply)};
-        r.Synchronize(c.by);
-        EXPECT_EQ(r.lblInfo.Text(), c.message);
-        EXPECT_EQ(r.clock.setCalls, c.set ? std::vector{*c.set} : std::vector<SystemTime>{}) << c.message;
-        EXPECT_EQ(r.run.LastSyncTimer(), c.set ? std::optional(r.clock.MonotonicSeconds()) : std::nullopt) << c.message;
-        EXPECT_EQ(confirm.asked, c.asked ? std::vector{*c.asked} : std::vector<int64_t>{}) << c.message;
-        EXPECT_TRUE(r.ButtonsEnabled());
+        const RunOutcome o = r.Run(Synchronize(c.by));
+        EXPECT_EQ(o.kind, c.kind) << r.Last();
+        EXPECT_EQ(o.RefusedCorrection(), !c.set) << r.Last();
+        EXPECT_EQ(r.clock.setCalls, c.set ? std::vector{*c.set} : std::vector<SystemTime>{}) << r.Last();
+        EXPECT_EQ(o.clockSet.has_value(), c.set.has_value());
+        EXPECT_EQ(r.run.LastSettingEnded(), c.set ? std::optional(r.clock.MonotonicSeconds()) : std::nullopt);
+        EXPECT_EQ(confirm.asked, c.asked ? std::vector{*c.asked} : std::vector<int64_t>{}) << r.Last();
     }
 }
 
-TEST(SyncTime, QuestionGivesTheServersTimeAndTheDifferenceInWholeMinutes) {
+TEST(SyncRun, QuestionGivesTheServersTimeAndTheDifferenceInWholeMinutes) {
     // A count of zero unfolds to 2036-02-07 06:28:16 UTC.
     EXPECT_EQ(CorrectionQuestion({2036, 2, 0, 7, 6, 28, 16, 0}, 871199),
               "The time server says it is 2036-02-07 06:28:16 UTC: 10 days, 1 hour and 59 minutes ahead of this "
@@ -106,7 +167,7 @@ TEST(SyncTime, QuestionGivesTheServersTimeAndTheDifferenceInWholeMinutes) {
               "minute behind this computer's clock.\n\nSet the clock to the server's time?");
 }
 
-TEST(SyncTime, AutomaticRunsAreHeldToTheClockAsFoundAndOnlyAPersonsSettingMovesIt) {
+TEST(SyncRun, AutomaticRunsAreHeldToTheClockAsFoundAndOnlyAPersonsSettingMovesIt) {
     const auto reply = [](uint32_t seconds) {  // kReply and seconds later, big-endian
         const uint32_t count = 0xE2E1F3C7u + seconds;
         return Answers({char(count >> 24), char(count >> 16), char(count >> 8), char(count)});
@@ -116,52 +177,76 @@ TEST(SyncTime, AutomaticRunsAreHeldToTheClockAsFoundAndOnlyAPersonsSettingMovesI
     // Four steps of 14 h, each within 15 h of the clock as the last one left it.
     for (uint32_t step = 1; step <= 4; ++step) {
         r.socket.servers = {reply(step * k14h)};
-        r.Synchronize(RunBy::Automatic);
+        r.Run(Synchronize(RunBy::Automatic));
         if (!r.clock.setCalls.empty()) r.clock.utc = r.clock.setCalls.back();
     }
     EXPECT_EQ(r.clock.setCalls, std::vector{Utc(15, 19, 40, 23)});
-    EXPECT_EQ(r.lblInfo.Text(), " Clock not changed automatically - difference is 201600 seconds!");
+    // 56 h on, less the 12 s that the last three waited for the server's turn.
+    EXPECT_EQ(r.Last(), " Clock not changed automatically - difference is 201588 seconds!");
     // After a night of 16 h asleep, which the monotonic clock need not count, someone else
     // puts the clock 20 h ahead: true time, near the anchor, brings it back.
     r.clock.asleepSeconds += 16 * 3600;
     r.clock.utc = Utc(16, 17, 40, 23);
     r.socket.servers = {reply(16 * 3600)};
-    r.Synchronize(RunBy::Automatic);
+    r.Run(Synchronize(RunBy::Automatic));
     EXPECT_EQ(r.clock.setCalls.back(), Utc(15, 21, 40, 23));
     // Synchronize clicked moves the anchor along with the clock.
     r.socket.servers = {reply(4 * k14h), reply(4 * k14h)};
-    r.Synchronize(RunBy::User);
-    r.Synchronize(RunBy::Automatic);
+    r.Run(Synchronize(RunBy::User));
+    r.Run(Synchronize(RunBy::Automatic));
     EXPECT_EQ(r.clock.setCalls,
               (std::vector{Utc(15, 19, 40, 23), Utc(15, 21, 40, 23), Utc(17, 13, 40, 23), Utc(17, 13, 40, 23)}));
 }
 
-TEST(SyncTime, ReplyThatCameDuringAModalLoopIsNotATimeout) {
+TEST(SyncRun, ReplyThatCameDuringAModalLoopIsNotATimeout) {
     Rig r;
     r.socket.servers = {Answers(kReply)};
     // A message box opened during the wait runs its own loop for 9 s, in which
-    // the whole reply arrives at once; the system clock goes on meanwhile, and
-    // the timer's tick in that loop starts no run of its own.
+    // the whole reply arrives at once; the system clock goes on meanwhile.
     r.pump.hook = [&] {
-        r.Synchronize();
         if (r.socket.State() == SocketState::Closed) return;
         r.socket.DeliverOne(), r.socket.DeliverOne();
         r.clock.monotonicMs += 9000, r.clock.utc.wSecond += 9;
     };
-    r.Check();
-    EXPECT_EQ(r.lblInfo.Text(), kOk);
+    EXPECT_EQ(r.Run(Ask("time.example")).kind, K::LocalTimeOk);
 }
 
-TEST(SyncTime, ServerThatNeverClosesTimesOutOnTheMonotonicClockUnlessWindowsIsClosing) {
+TEST(SyncRun, ServerThatNeverClosesTimesOutOnTheMonotonicClockUnlessWindowsIsClosing) {
     for (bool closing : {false, true}) {
         Rig r;
         r.socket.servers = {FakeSocket::Script{kReply}};
-        r.pump.hook = [&] { r.windowsClosing = closing && !r.run.ReplyData().Count().empty(); };
-        const double took = r.Check();
-        EXPECT_EQ(r.lblInfo.Text(), closing ? kOk : " Timeout awaiting for a response.");
-        EXPECT_TRUE(closing ? took < 0.1 : took > 8.0 && took < 8.1) << took;
+        r.pump.hook = [&] { r.stop = closing && r.socket.State() == SocketState::Connected; };
+        EXPECT_EQ(r.Run(Ask("time.example")).kind, closing ? K::LocalTimeOk : K::Timeout);
+        EXPECT_TRUE(closing ? r.took < 0.1 : r.took > 8.0 && r.took < 8.1) << r.took;
         EXPECT_EQ(r.socket.State(), SocketState::Closed);
     }
+}
+
+TEST(QueryPacer, EachNameEachAddressReachedAndAllQueriesTogetherWaitTheirTurn) {
+    constexpr double kAnyWait = 1e9;
+    QueryPacer p({4, 15, 0, kAnyWait});
+    p.Record("d", "", "", 90);
+    p.Record("a", "", "192.0.2.1", 100);
+    p.Record("b", "192.0.2.1", "192.0.2.1", 101);  // another line of the same server
+    p.Record("n", "", "192.0.2.2", 100);
+    p.Record("c", "", "", 100.5);  // reached nothing
+    const std::tuple<const char*, const char*, bool, double> cases[] = {
+        {"a", "", false, 105.0},  // its own turn at 104, but the server was asked at 101
+        {"b", "192.0.2.1", true, 116.0}, {"x", "192.0.2.1", false, 105.0}, {"n", "", true, 115.0},
+        {"c", "", false, 104.5},
+        {"d", "", false, 101.5},  // shares no empty address with c
+    };
+    for (const auto& [host, address, ntp, turn] : cases) EXPECT_EQ(p.Turn(host, address, ntp, 101.5), turn) << host;
+    EXPECT_EQ(QueryPacer({4, 15, 0, 3.0}).Turn("a", "", false, 0), 0.0);
+    QueryPacer impatient({4, 15, 0, 3.0});
+    impatient.Record("a", "", "", 100);
+    EXPECT_EQ(impatient.Turn("a", "", false, 100.5), std::nullopt) << "longer than the client waits";
+
+    QueryPacer busy({4, 15, 12, kAnyWait});
+    for (int i = 0; i < 12; ++i) busy.Record("line" + std::to_string(i), "", "", i);
+    EXPECT_EQ(busy.Turn("new", "", false, 11.5), 60.0);
+    busy.Record("new", "", "", 60.0);
+    EXPECT_EQ(busy.Turn("other", "", false, 60.0), 61.0);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ public:
     // The server's datagram in answer to each one sent.
     std::function<std::string(const std::string&)> answer;
 
-    void SetEvents(SocketEvents* e) { events_ = e; }
+    void SetEvents(SocketEventSink* e) { events_ = e; }
     SocketState State() const override { return state_; }
     void Close() override { state_ = SocketState::Closed, script_.clear(), pending_.clear(); }
     void SetProtocol(SocketProtocol p) override { protocol = p; }
@@ -58,7 +58,7 @@ public:
     }
 
 private:
-    SocketEvents* events_ = nullptr;
+    SocketEventSink* events_ = nullptr;
     SocketState state_ = SocketState::Closed;
     std::string host_, pending_;
     Script script_;

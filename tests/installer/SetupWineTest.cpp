@@ -365,10 +365,9 @@ TEST(Setup, InstallsProtectedUpgradesOverTheRunningProgramAndUninstallsLeavingUs
         << loopback::kRemoteLateOnce << '|' << loopback::kRemoteLateOnce << "|late\r\n";
     {
         Win32ServiceClient service(kServiceName, kMaxReplyBytes, ReplyEnded);
-        SyncRig<Win32Socket, Win32EventPump, Win32SystemClock> program(
-            {{loopback::kRemoteLateOnce, loopback::kRemoteLateOnce, "late"}}, {}, &service);
-        program.Synchronize();
-        EXPECT_EQ(program.lblInfo.Text().substr(0, 26), " Time updated succesfully!") << program.lblInfo.Text();
+        SyncRig<Win32Socket, Win32EventPump, Win32SystemClock> program({}, &service);
+        program.Run(Ask(loopback::kRemoteLateOnce, loopback::kRemoteLateOnce, ServerProtocol::Time, kSetClock));
+        EXPECT_EQ(program.Last().substr(0, 26), " Time updated succesfully!") << program.Last();
     }
 
     // Over the running program and a list of the user's own: the program is

@@ -61,14 +61,14 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
         PROCESS_MEMORY_COUNTERS before{}, after{};
         GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
         ticks = 0;
-        RealRig r({{c.host, "", "test", c.protocol}});
-        const double took = r.Check();
+        RealRig r;
+        r.Run(Ask(c.host, "", c.protocol));
+        const double took = r.took;
         GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
-        EXPECT_EQ(r.lblInfo.Text(), c.last);
+        EXPECT_EQ(r.Last(), c.last);
         if (!c.error.empty()) {
-            ASSERT_EQ(r.lblInfo.history.size(), 3u);
-            EXPECT_TRUE(r.lblInfo.history[1].rfind(c.error, 0) == 0 && r.lblInfo.history[1].size() > c.error.size())
-                << r.lblInfo.history[1];
+            ASSERT_EQ(r.shown.size(), 3u);
+            EXPECT_TRUE(r.shown[1].rfind(c.error, 0) == 0 && r.shown[1].size() > c.error.size()) << r.shown[1];
         }
         EXPECT_GE(took, c.minSeconds);
         EXPECT_LT(took, c.maxSeconds);
@@ -89,18 +89,18 @@ TEST(WinsockRun, NtpAgreesWithTheReferenceClientAndSetsTheClock) {
     const char* reference = std::getenv("VELTRANO_REFERENCE_OFFSET_MS");
     ASSERT_TRUE(reference && *reference);
     for (bool checkOnly : {kCheckOnly, kSetClock}) {
-        RealRig r({{loopback::kChronyd, "", "", ServerProtocol::Ntp}});
-        checkOnly ? r.Check() : r.Synchronize();
-        EXPECT_EQ(r.lblInfo.Text().rfind(checkOnly ? " Local time is OK" : " Time updated succesfully!", 0), 0u);
-        ASSERT_TRUE(r.run.NtpOffset());
-        EXPECT_NEAR(r.run.NtpOffset()->offsetUs / 1000.0, std::atof(reference), 5.0);
+        RealRig r;
+        const RunOutcome o = r.Run(Ask(loopback::kChronyd, "", ServerProtocol::Ntp, checkOnly));
+        EXPECT_EQ(r.Last().rfind(checkOnly ? " Local time is OK" : " Time updated succesfully!", 0), 0u);
+        ASSERT_TRUE(o.ntp);
+        EXPECT_NEAR(o.ntp->offsetUs / 1000.0, std::atof(reference), 5.0);
     }
 }
 
 // A message posted to the socket's window by anyone, with any number in it,
 // is no pointer to free; and the peer is named by the address reached.
 TEST(WinsockRun, ForgedResolverMessagesAreHarmlessAndThePeerIsItsAddress) {
-    struct Events final : SocketEvents {
+    struct Events final : SocketEventSink {
         Win32Socket* s = nullptr;
         std::string peer;
         bool ended = false;

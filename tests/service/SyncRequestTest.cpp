@@ -56,27 +56,4 @@ TEST(SyncRequest, OnlyAListedServerAndAnOffsetOfTheChooserAreRun) {
         EXPECT_NE(RefusalOf(r, list), std::nullopt) << r.host << " " << r.address << " " << r.offsetMinutes;
 }
 
-TEST(QueryPacer, EachLineEachAddressReachedAndTheServiceAsAWholeWaitTheirTurn) {
-    constexpr double kAnyWait = 1e9;
-    QueryPacer p;
-    p.Record("d|", "", 90);
-    p.Record("a|", "192.0.2.1", 100);
-    p.Record("b|192.0.2.1", "192.0.2.1", 101);  // another line of the same server
-    p.Record("n|", "192.0.2.2", 100);
-    p.Record("c|", "", 100.5);  // reached nothing
-    const std::tuple<const char*, bool, double> cases[] = {
-        {"a|", false, 105.0},  // its own turn at 104, but the server was asked at 101
-        {"b|192.0.2.1", true, 116.0}, {"n|", true, 115.0}, {"c|", false, 104.5},
-        {"d|", false, 101.5},  // shares no empty address with c
-    };
-    for (const auto& [line, ntp, turn] : cases) EXPECT_EQ(p.Turn(line, ntp, 101.5, kAnyWait), turn) << line;
-    EXPECT_EQ(p.Turn("a|", false, 101.5, 3.0), std::nullopt) << "longer than the client waits";
-
-    QueryPacer busy;
-    for (int i = 0; i < 12; ++i) busy.Record("line" + std::to_string(i) + "|", "", i);
-    EXPECT_EQ(busy.Turn("new|", false, 11.5, kAnyWait), 60.0);
-    busy.Record("new|", "", 60.0);
-    EXPECT_EQ(busy.Turn("other|", false, 60.0, kAnyWait), 61.0);
-}
-
 }  // namespace

@@ -52,11 +52,16 @@ struct Service final : ServiceClient {
     std::string reply;
 };
 
+// A program that may not set the clock.
 struct Program : SyncRig<FakeSocket, FakePump, FakeClock> {
-    explicit Program(ServiceClient& s)
-        : SyncRig({{"time.example", "127.0.0.2", "listed"}, {"other.example", "", "not the service's"}},
-                  {2020, 1, 0, 1, 0, 0, 0, 0}, &s) {
+    explicit Program(ServiceClient& s) : SyncRig({2020, 1, 0, 1, 0, 0, 0, 0}, &s) {
         clock.setResult = {false, 1314, "privilege"};
+    }
+    // A Synchronize of the listed line, or of one the service does not list.
+    RunOutcome Synchronize(RunBy by = RunBy::User, bool useAddress = false, int32_t offset = 0, bool listed = true) {
+        RunRequest r = listed ? Ask("time.example", "127.0.0.2") : Ask("other.example");
+        r.useAddress = useAddress, r.offsetMinutes = offset, r.checkOnly = kSetClock, r.by = by;
+        return Run(r);
     }
 };
 
@@ -66,8 +71,9 @@ TEST(TimeService, AClockTheProgramMayNotSetIsSetByTheServiceFromItsOwnQuery) {
     p.socket.servers = {{kReply, ""}};
     s.socket.servers = {{kReply, ""}, {kReply, ""}};
     // Its own query, then the service's, no sooner than the server allows.
-    EXPECT_GE(p.Synchronize(), 4.0);
-    EXPECT_EQ(p.lblInfo.Text(), kUpdated);
+    EXPECT_EQ(p.Synchronize().kind, RunOutcome::Kind::SetByService);
+    EXPECT_GE(p.took, 4.0);
+    EXPECT_EQ(p.Last(), kUpdated);
     EXPECT_EQ(s.requests, (std::vector<std::string>{"veltrano-sync 1\nserver time.example|127.0.0.2\noptions 0 time 0 user\nend\n"}));
     ASSERT_EQ(s.clock.setCalls, (std::vector<SystemTime>{{2020, 8, 0, 15, 5, 40, 23, 0}}));
     ASSERT_EQ(s.log.entries.size(), 1u);
@@ -75,9 +81,8 @@ TEST(TimeService, AClockTheProgramMayNotSetIsSetByTheServiceFromItsOwnQuery) {
     EXPECT_NE(s.log.entries[0].find("time.example, at the request of alice"), std::string::npos);
     // Later runs know better than to try again themselves, and the same
     // line asked by its address waits its turn all the same.
-    p.chkUseIP.value = 1;
     const int64_t firstQueryEnded = s.clock.monotonicMs;
-    p.Synchronize(RunBy::Automatic);
+    p.Synchronize(RunBy::Automatic, true);
     EXPECT_GE(s.clock.monotonicMs - firstQueryEnded, 3980);
     EXPECT_EQ(p.socket.connectedTo.size(), 1u);
     EXPECT_EQ(s.requests.back(), "veltrano-sync 1\nserver time.example|127.0.0.2\noptions 1 time 0 auto\nend\n");
@@ -87,7 +92,7 @@ TEST(TimeService, AClockTheProgramMayNotSetIsSetByTheServiceFromItsOwnQuery) {
     s.clock.setResult = {false, 5, "denied"};
     s.socket.servers = {{kReply, ""}};
     p.Synchronize();
-    EXPECT_EQ(p.lblInfo.Text(), " Cannot set the system clock! (An error occurred) 5:denied");
+    EXPECT_EQ(p.Last(), " Cannot set the system clock! (An error occurred) 5:denied");
     EXPECT_EQ(s.log.entries.size(), 2u);
 }
 
@@ -95,14 +100,13 @@ TEST(TimeService, WithoutAServiceTheRefusalStandsAndTheIntervalIsKeptWhatTheServ
     Service s;
     for (int refused : {0, 1}) {
         Program p(s);
-        p.cmbServer.index = static_cast<int16_t>(refused);
         s.running = refused == 1;
         p.socket.servers = {{kReply, ""}, {kReply, ""}};
-        p.Synchronize();
-        EXPECT_EQ(p.lblInfo.Text(),
-                  refused ? " The time service refused: not in the service's server list" : kCannotSet);
-        EXPECT_EQ(p.run.LastSyncTimer().has_value(), !refused);
-        p.Synchronize();
+        p.Synchronize(RunBy::User, false, 0, !refused);
+        EXPECT_EQ(p.Last(), refused ? " The time service refused: not in the service's server list" : kCannotSet);
+        EXPECT_EQ(p.run.LastSettingEnded().has_value(), !refused);
+        p.clock.monotonicMs += 4000;  // the server's turn
+        p.Synchronize(RunBy::User, false, 0, !refused);
         EXPECT_EQ(p.socket.connectedTo.size(), 2u - refused) << "a refusal is not got round by asking the server";
     }
     for (const std::string& request : {std::string("veltrano-sync 1\n"),
@@ -137,12 +141,11 @@ TEST(TimeService, OnlyASettingCountsAndTheProgramSaysWhenTheOffsetWasLeftOut) {
         Scripted s;
         if (c.reply) s.reply = FormatReply(*c.reply);
         Program p(s);
-        p.offsetMinutes = c.offset;
         p.socket.servers = {{kReply, ""}, {kReply, ""}};
-        p.Synchronize(RunBy::Automatic);
-        EXPECT_EQ(p.lblInfo.Text(), c.shown);
-        EXPECT_EQ(p.run.LastSyncTimer().has_value(), c.reply && c.reply->result == Result::Set) << c.shown;
-        p.Synchronize(RunBy::Automatic);
+        p.Synchronize(RunBy::Automatic, false, c.offset);
+        EXPECT_EQ(p.Last(), c.shown);
+        EXPECT_EQ(p.run.LastSettingEnded().has_value(), c.reply && c.reply->result == Result::Set) << c.shown;
+        p.Synchronize(RunBy::Automatic, false, c.offset);
         EXPECT_EQ(p.socket.connectedTo.size(), c.ownQueries) << c.shown;
     }
 }
