@@ -1,8 +1,9 @@
 #pragma once
 #include "platform/SystemClock.h"
+#include "resources/BuildDate.h"
 
-// The build's date, set by CMake as yyyymmdd on the exe's target. The window
-// and the service both refuse any time before it.
+// The build's date, which CMake writes as yyyymmdd into BuildDate.h. The
+// window and the service both refuse any time before it.
 inline SystemTime BuiltOn() {
     constexpr int kDate = VELTRANO_BUILT_ON;
     SystemTime t;
