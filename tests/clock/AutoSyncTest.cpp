@@ -56,7 +56,7 @@ TEST(AutoSync, RunsAtOnceUntilTheClockIsSetThenWhenTheElapsedTimeRoundedHalfToEv
     }
 }
 
-TEST(AutoSync, FailedRunWaitsAMinuteAndRefusedOneTheIntervalFromItsEndWhateverTheTicks) {
+TEST(AutoSync, AfterARunThatDidNotSetTheClockTheNextWaitsAMinuteOrForARefusalTheInterval) {
     for (bool refused : {false, true}) {
         Rig r;
         r.txtInterval.text = "5";

@@ -22,7 +22,7 @@ struct Rig : SyncRig<FakeSocket, FakePump, FakeClock> {
     }
 };
 
-TEST(StatusText, EachOutcomeAndStepHasItsOwnTextBlanksIncluded) {
+TEST(StatusText, EveryTextOfTheStatusLineBlanksIncluded) {
     FakeClock clock;
     clock.local = Utc(15, 12, 0, 0);
     const std::string updated = " Time updated succesfully!  ( at 12:00:00 PM )";
@@ -63,8 +63,8 @@ TEST(StatusText, EachOutcomeAndStepHasItsOwnTextBlanksIncluded) {
     EXPECT_EQ(ProgressText({P::SocketError, "", 0, {10061, "refused"}}), "An error occurred: 10061:refused");
 }
 
-TEST(SyncPanel, RequestComesFromTheControlsAndTheButtonsStayOffWhileItRuns) {
-    Rig r;
+// The window's controls and a run over the fakes.
+struct PanelRig : Rig {
     FakeLabel lblInfo;
     FakeButton cmdCheckTime, cmdSynchronize;
     FakeList cmbServer;
@@ -72,31 +72,44 @@ TEST(SyncPanel, RequestComesFromTheControlsAndTheButtonsStayOffWhileItRuns) {
     const ServerTable table{{"time.example", "127.0.0.2", "first"}, {"host.only", "", "no address"},
                             {"", "192.0.2.1", "address only"}};
     const int32_t offset = 0;
-    SyncPanel panel({lblInfo, cmdCheckTime, cmdSynchronize, cmbServer, chkUseIP}, table, offset, r.run, r.clock);
-    // Nothing else may start a run meanwhile: not a click, not the timer.
-    r.pump.hook = [&] {
-        EXPECT_FALSE(cmdCheckTime.enabled || cmdSynchronize.enabled);
-        EXPECT_EQ(panel.SyncTime(kCheckOnly, RunBy::Automatic), std::nullopt);
-    };
+    SyncPanel panel{{lblInfo, cmdCheckTime, cmdSynchronize, cmbServer, chkUseIP}, table, offset, run, clock};
+};
+
+TEST(SyncPanel, RequestComesFromTheChosenLineAndUseIp) {
+    PanelRig r;
     // The last line has an address only: an empty host name would mean this computer.
     for (auto [index, useIp] : {std::pair{0, 0}, {0, 1}, {1, 1}, {2, 0}}) {
-        cmbServer.index = static_cast<int16_t>(index), chkUseIP.value = useIp;
+        r.cmbServer.index = static_cast<int16_t>(index), r.chkUseIP.value = useIp;
         r.socket.servers = {Answers(kReply)};
-        EXPECT_EQ(panel.SyncTime(kCheckOnly, RunBy::User)->kind, K::LocalTimeOk);
+        EXPECT_EQ(r.panel.SyncTime(kCheckOnly, RunBy::User)->kind, K::LocalTimeOk);
     }
     EXPECT_EQ(r.socket.connectedTo, (std::vector<std::string>{"time.example", "127.0.0.2", "host.only", "192.0.2.1"}));
-    EXPECT_EQ(lblInfo.history[1], " Local time is OK");
+    EXPECT_EQ(r.lblInfo.history[1], " Local time is OK");
     // The same server by its address waits its turn, on the status line.
-    EXPECT_EQ(lblInfo.history[2], " Waiting 4 s before asking 127.0.0.2 again ...");
+    EXPECT_EQ(r.lblInfo.history[2], " Waiting 4 s before asking 127.0.0.2 again ...");
     for (int16_t index : {-1, 3}) {
-        cmbServer.index = index;
-        panel.SyncTime(kSetClock, RunBy::User);
-        EXPECT_EQ(lblInfo.Text(), index < 0 ? " No server selected" : " No data for this server, please select server");
+        r.cmbServer.index = index;
+        r.panel.SyncTime(kSetClock, RunBy::User);
+        EXPECT_EQ(r.lblInfo.Text(), index < 0 ? " No server selected" : " No data for this server, please select server");
     }
-    EXPECT_TRUE(cmdCheckTime.enabled && cmdSynchronize.enabled && r.clock.setCalls.empty());
+    EXPECT_TRUE(r.clock.setCalls.empty());
 }
 
-TEST(SyncRun, WholeSecondsAllowASecondAndAreAskedAgainAfterFourSecondsBeforeMoreIsBelieved) {
+TEST(SyncPanel, NothingElseRunsWhileARunWaits) {
+    PanelRig r;
+    r.cmbServer.index = 0;
+    r.socket.servers = {Answers(kReply)};
+    // Not a click, not the timer: their buttons are off, and a call finds the run busy.
+    r.pump.hook = [&] {
+        EXPECT_FALSE(r.cmdCheckTime.enabled || r.cmdSynchronize.enabled);
+        EXPECT_EQ(r.panel.SyncTime(kCheckOnly, RunBy::Automatic), std::nullopt);
+    };
+    r.panel.SyncTime(kSetClock, RunBy::User);
+    EXPECT_TRUE(r.cmdCheckTime.enabled && r.cmdSynchronize.enabled);
+    EXPECT_EQ(r.socket.connectedTo.size(), 1u);
+}
+
+TEST(SyncRun, AWholeSecondsDifferenceIsAskedAgainAfterFourSecondsBeforeItIsBelieved) {
     // E2 E2 F5 7F: 2020-08-15 23:59:59 UTC, against a clock 1 or 2 seconds on.
     for (uint16_t second : {0, 1}) {
         Rig r;
@@ -158,7 +171,7 @@ TEST(SyncRun, SynchronizeSetsTheClockOnlyToATimeThatCanBeTrue) {
     }
 }
 
-TEST(SyncRun, QuestionGivesTheServersTimeAndTheDifferenceInWholeMinutes) {
+TEST(SyncRun, QuestionGivesTheServersTimeWithTheDifferenceInWholeMinutes) {
     // A count of zero unfolds to 2036-02-07 06:28:16 UTC.
     EXPECT_EQ(CorrectionQuestion({2036, 2, 0, 7, 6, 28, 16, 0}, 871199),
               "The time server says it is 2036-02-07 06:28:16 UTC: 10 days, 1 hour and 59 minutes ahead of this "
@@ -167,7 +180,7 @@ TEST(SyncRun, QuestionGivesTheServersTimeAndTheDifferenceInWholeMinutes) {
               "minute behind this computer's clock.\n\nSet the clock to the server's time?");
 }
 
-TEST(SyncRun, AutomaticRunsAreHeldToTheClockAsFoundAndOnlyAPersonsSettingMovesIt) {
+TEST(SyncRun, AutomaticRunsAreHeldToAnAnchorThatOnlyAPersonsSettingMoves) {
     const auto reply = [](uint32_t seconds) {  // kReply and seconds later, big-endian
         const uint32_t count = 0xE2E1F3C7u + seconds;
         return Answers({char(count >> 24), char(count >> 16), char(count >> 8), char(count)});
@@ -222,7 +235,7 @@ TEST(SyncRun, ServerThatNeverClosesTimesOutOnTheMonotonicClockUnlessWindowsIsClo
     }
 }
 
-TEST(QueryPacer, EachNameEachAddressReachedAndAllQueriesTogetherWaitTheirTurn) {
+TEST(QueryPacer, AServerWaitsItsTurnByNameByAddressAndByTheAddressReached) {
     constexpr double kAnyWait = 1e9;
     QueryPacer p({4, 15, 0, kAnyWait});
     p.Record("d", "", "", 90);
@@ -241,7 +254,10 @@ TEST(QueryPacer, EachNameEachAddressReachedAndAllQueriesTogetherWaitTheirTurn) {
     QueryPacer impatient({4, 15, 0, 3.0});
     impatient.Record("a", "", "", 100);
     EXPECT_EQ(impatient.Turn("a", "", false, 100.5), std::nullopt) << "longer than the client waits";
+}
 
+TEST(QueryPacer, AllQueriesTogetherAreCappedPerMinute) {
+    constexpr double kAnyWait = 1e9;
     QueryPacer busy({4, 15, 12, kAnyWait});
     for (int i = 0; i < 12; ++i) busy.Record("line" + std::to_string(i), "", "", i);
     EXPECT_EQ(busy.Turn("new", "", false, 11.5), 60.0);

@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(ThisMachine, LoopbackUnspecifiedAndOwnAddressesInAnySpellingAndAnythingUnreadable) {
+TEST(ThisMachine, ThisComputerInAnySpellingUnreadableTextIncluded) {
     const std::vector<std::string> own{"192.0.2.7", "2001:DB8:0:0::7", "garbage", ""};
     const std::pair<const char*, bool> cases[] = {
         {"127.0.0.1", true}, {"127.255.255.254", true}, {"0.0.0.0", true}, {"::1", true}, {"::", true},

@@ -32,7 +32,7 @@ TEST(TimeProtocol, OffsetMovesTheWholeInstant) {
     }
 }
 
-TEST(ReplyData, FourBytesAreTheCountWhateverTheyAreAndOnlyBlanksSurroundIt) {
+TEST(ReplyData, FourBytesAreTheCountWhateverTheyAreWithOnlyBlanksAround) {
     using O = ReplyBuffer::Outcome;
     const std::tuple<std::vector<std::string>, O, std::string> cases[] = {
         {{}, O::NoResponse, ""},   {{"    "}, O::NoResponse, ""},  {{"  ab", "cd   "}, O::Complete, "abcd"},

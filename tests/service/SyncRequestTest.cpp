@@ -7,7 +7,7 @@ namespace {
 
 const SyncRequest kNtp{"time.example", "2001:db8::1", true, true, -30, true};
 
-TEST(SyncRequest, WhatIsWrittenReadsBackAndNothingElseDoes) {
+TEST(SyncRequest, OnlyWhatIsWrittenReadsBack) {
     for (const SyncRequest& r : {kNtp, SyncRequest{"", "127.0.0.2", false, false, 60}})
         EXPECT_EQ(ParseRequest(FormatRequest(r)), r);
     EXPECT_EQ(FormatRequest(kNtp), "veltrano-sync 1\nserver time.example|2001:db8::1\noptions 1 ntp -30 auto\nend\n");
@@ -45,7 +45,7 @@ TEST(SyncRequest, WhatIsWrittenReadsBackAndNothingElseDoes) {
         EXPECT_EQ(ParseReply(m), std::nullopt);
 }
 
-TEST(SyncRequest, OnlyAListedServerAndAnOffsetOfTheChooserAreRun) {
+TEST(SyncRequest, OnlyListedServersWithOffsetsOfTheChooserAreRun) {
     const ServerTable list{{"time.example", "2001:db8::1", "listed", ServerProtocol::Ntp},
                            {"", "127.0.0.2", "address only"}};
     EXPECT_EQ(RefusalOf(kNtp, list), std::nullopt);
