@@ -29,8 +29,8 @@ private:
 };
 
 // How a server is asked: the Time Protocol (TCP port 37) unless its line
-// says "ntp".
-enum class ServerProtocol : unsigned char { Time, Ntp };
+// says "ntp", or "nts" for NTP authenticated by Network Time Security.
+enum class ServerProtocol : unsigned char { Time, Ntp, Nts };
 
 struct ServerEntry {
     ServerField Host;
@@ -60,7 +60,7 @@ public:
         char* next = text.get();
         for (const ServerEntryText& e : entries) {
             ServerEntry& entry = entries_.Add();
-            if (e.Protocol == ServerProtocol::Ntp) ntp_.resize(entries_.size()), ntp_.back() = true;
+            MarkProtocol(protocols_, entries_.size() - 1, e.Protocol);
             for (auto [field, from] : {std::pair{&entry.Host, e.Host}, {&entry.Address, e.Address},
                                        {&entry.Description, e.Description}}) {
                 *field = next;
@@ -72,8 +72,8 @@ public:
     explicit ServerTable(size_t count) {
         while (entries_.size() < count) entries_.Add();
     }
-    ServerTable(ServerEntries entries, std::shared_ptr<const char[]> text, std::vector<bool> ntp)
-        : entries_(std::move(entries)), text_(std::move(text)), ntp_(std::move(ntp)) {}
+    ServerTable(ServerEntries entries, std::shared_ptr<const char[]> text, std::vector<bool> protocols)
+        : entries_(std::move(entries)), text_(std::move(text)), protocols_(std::move(protocols)) {}
 
     size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.size() == 0; }
@@ -82,14 +82,22 @@ public:
     auto begin() const { return entries_.begin(); }
     auto end() const { return entries_.end(); }
     ServerProtocol Protocol(size_t i) const {
-        return i < ntp_.size() && ntp_[i] ? ServerProtocol::Ntp : ServerProtocol::Time;
+        if (2 * i + 1 >= protocols_.size()) return ServerProtocol::Time;
+        return static_cast<ServerProtocol>(protocols_[2 * i] | protocols_[2 * i + 1] << 1);
+    }
+    // Entry index's protocol into bits laid out as the table keeps them.
+    static void MarkProtocol(std::vector<bool>& protocols, size_t index, ServerProtocol protocol) {
+        if (protocol == ServerProtocol::Time) return;
+        protocols.resize(2 * index + 2);
+        protocols[2 * index] = (static_cast<int>(protocol) & 1) != 0;
+        protocols[2 * index + 1] = (static_cast<int>(protocol) & 2) != 0;
     }
 
 private:
     ServerEntries entries_;
     std::shared_ptr<const char[]> text_;
-    // Entry i is an NTP server when bit i is set, bits past the end are clear.
-    // Beside the entries rather than in them: an entry stays three pointers,
-    // which a list of a million lines feels.
-    std::vector<bool> ntp_;
+    // Entry i's protocol in bits 2i and 2i+1; bits past the end are the Time
+    // Protocol. Beside the entries rather than in them: an entry stays three
+    // pointers, which a list of a million lines feels.
+    std::vector<bool> protocols_;
 };

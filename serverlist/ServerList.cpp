@@ -26,10 +26,11 @@ std::string_view TrimSpaces(std::string_view s) {
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
-// "ntp" in any case; anything else, or nothing, is the Time Protocol.
+// "ntp" or "nts" in any case; anything else, or nothing, is the Time Protocol.
 ServerProtocol ProtocolOf(std::string_view field) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return std::ranges::equal(field, std::string_view("ntp"), {}, lower) ? ServerProtocol::Ntp : ServerProtocol::Time;
+    const auto is = [&](std::string_view word) { return std::ranges::equal(field, word, {}, lower); };
+    return is("ntp") ? ServerProtocol::Ntp : is("nts") ? ServerProtocol::Nts : ServerProtocol::Time;
 }
 
 // The entry for a line of text, made in place: each field ends at a NUL
@@ -69,7 +70,7 @@ public:
     void Finish(size_t size, bool complete, ServerTable& table) {
         TakeLines(size, size, complete);
         if (entries_.size() == 0) return;
-        table = ServerTable(std::move(entries_), std::move(text_), std::move(ntp_));
+        table = ServerTable(std::move(entries_), std::move(text_), std::move(protocols_));
     }
 
 private:
@@ -95,12 +96,12 @@ private:
         ServerProtocol protocol;
         ServerEntry& entry = entries_.Add();
         entry = EntryFromLine(text_.get(), line, protocol);
-        if (protocol == ServerProtocol::Ntp) ntp_.resize(entries_.size()), ntp_.back() = true;
+        ServerTable::MarkProtocol(protocols_, entries_.size() - 1, protocol);
     }
 
     BulkBytes text_;
     ServerEntries entries_;
-    std::vector<bool> ntp_;  // as in ServerTable
+    std::vector<bool> protocols_;  // as in ServerTable
     size_t pos_ = 0;       // where the next line starts
     size_t searched_ = 0;  // no CR lies between pos_ and here: a long line is searched once
     bool outOfMemory_ = false;

@@ -18,7 +18,8 @@ Entries Fields(const ServerTable& t) {
     Entries out;
     for (const auto& e : t) out.push_back({e.Host, e.Address, e.Description});
     for (size_t i = 0; i < t.size(); ++i)
-        if (t.Protocol(i) == ServerProtocol::Ntp) out[i].push_back("ntp");
+        if (const ServerProtocol p = t.Protocol(i); p != ServerProtocol::Time)
+            out[i].push_back(p == ServerProtocol::Ntp ? "ntp" : "nts");
     return out;
 }
 
@@ -28,7 +29,8 @@ TEST(ServerList, EachRuleOfTheFileFormat) {
         {"a\r\r\nb\r\n\r\n", {{"a", "", ""}, {"", "", ""}, {"b", "", ""}, {"", "", ""}}},  // ...two of them add one
         {"a|1\nb|2\nc|3\nd", {{"a", "1\nb", "2\nc"}}},      // a lone LF is an ordinary character
         {"w|x|y|z\r\na|", {{"w", "x", "y"}, {"a", "", ""}}},
-        {"a|b|c|nTp\r\nd|||NTP|x\r\ne|||ntpx", {{"a", "b", "c", "ntp"}, {"d", "", "", "ntp"}, {"e", "", ""}}},
+        {"a|b|c|nTp\r\nd|||NTP|x\r\ne|||ntpx\r\nf|||NtS", {{"a", "b", "c", "ntp"}, {"d", "", "", "ntp"}, {"e", "", ""},
+                                                         {"f", "", "", "nts"}}},
         // Blanks are spaces only, trimmed from the whole line only; a line of them is an empty entry.
         {"  a | b | c  \r\n\ta|b\t\r\n    ", {{"a ", " b ", " c"}, {"\ta", "b\t", ""}, {"", "", ""}}},
         // Trimmed before the NUL cut: the blank before the NUL stays, and
