@@ -25,7 +25,7 @@ mkdir -p "$findings"
 
 status=0
 printf '%-12s %12s %6s %7s  %s\n' target executions cov ft findings
-for target in reply serverlist request sntp address; do
+for target in reply serverlist request sntp address ntske ntsreply; do
     seeds=$root/tests/fuzz/corpus/$target
     mkdir -p "$work/$target"
     log=$work/$target.log
