@@ -1,8 +1,10 @@
 #include "clock/Exchange.h"
 
 #include <cmath>
+#include <random>
 #include <string_view>
 
+#include "clock/NtsExchange.h"
 #include "clock/TimeProtocol.h"
 
 namespace {
@@ -49,9 +51,17 @@ bool EchoesTransmit(std::string_view datagram, NtpTimestamp transmit) {
     return originate == transmit;
 }
 
+// Crypto-quality where it matters: rand_s on Windows, the kernel's elsewhere.
+std::string RandomBytes(size_t n) {
+    std::random_device device;
+    std::string bytes(n, '\0');
+    for (char& c : bytes) c = static_cast<char>(device());
+    return bytes;
+}
+
 // One request, and the first datagram that echoes it decides. Its offset is
 // exact to the millisecond, so a difference is believed at once.
-class SntpExchange final : public Exchange {
+class SntpExchange : public Exchange {
 public:
     // Datagrams read at most: a forger cannot end the exchange, and a flood
     // costs no more than this.
@@ -63,12 +73,12 @@ public:
         transmit_ = RandomNtpTimestamp();
         sentAt_ = clock.GetSystemTime();
         sentAtMonotonic_ = clock.MonotonicSeconds();
-        return SntpRequest(transmit_);
+        return Request(transmit_);
     }
     // The last datagram allowed decides too, as data in error.
     bool Arrived(std::string datagram, const SystemClock& clock) override {
         if (datagram.empty() || reply_) return false;
-        if (!EchoesTransmit(datagram, transmit_) && ++datagrams_ < kMaxDatagrams) return false;
+        if (!Accepted(datagram) && ++datagrams_ < kMaxDatagrams) return false;
         reply_ = std::move(datagram);
         replyAtMonotonic_ = clock.MonotonicSeconds();
         return true;
@@ -91,18 +101,80 @@ public:
         return {sample, {}};
     }
 
-private:
+protected:
+    virtual std::string Request(NtpTimestamp transmit) { return SntpRequest(transmit); }
+    // Whether datagram may be the server's own reply to ours.
+    virtual bool Accepted(const std::string& datagram) { return EchoesTransmit(datagram, transmit_); }
+
     NtpTimestamp transmit_ = 0;
+    std::optional<std::string> reply_;
+
+private:
     SystemTime sentAt_;
     double sentAtMonotonic_ = 0;
-    int datagrams_ = 0;  // read so far that did not echo the request
-    std::optional<std::string> reply_;
+    int datagrams_ = 0;  // read so far that were not accepted
     double replyAtMonotonic_ = 0;
+};
+
+// Only a reply that echoes the unique identifier and that the server-to-
+// client key authenticates is the server's; anything else is waited past, as
+// a forgery, and named at the end if nothing better came.
+class NtsExchange final : public SntpExchange {
+public:
+    explicit NtsExchange(NtsAssociation& a) : association_(a) {}
+
+    uint16_t Port() const override { return association_.port; }
+    std::string Server() const override { return association_.server; }
+    ExchangeEnd Finish(const SystemClock& clock) override {
+        using K = ExchangeFailure::Kind;
+        if (verdict_.outcome == NtsReply::Outcome::Nak) {
+            association_.cookies.Empty();
+            return {std::nullopt, {K::NtsNak}};
+        }
+        if (!reply_ || verdict_.outcome != NtsReply::Outcome::Authentic)
+            return {std::nullopt, {rejected_ ? K::NtsUnauthenticated : K::NoResponse}};
+        association_.cookies.Refill(std::move(verdict_.cookies));
+        ExchangeEnd end = SntpExchange::Finish(clock);
+        if (end.sample) end.sample->authenticated = true;
+        return end;
+    }
+
+protected:
+    std::string Request(NtpTimestamp transmit) override {
+        uniqueId_ = RandomBytes(kNtsUniqueIdLength);
+        // The run asks only with a cookie in the jar.
+        const std::string cookie = association_.cookies.Take().value_or(std::string());
+        return NtsRequest(transmit, uniqueId_, cookie, association_.cookies.PlaceholdersWanted(), association_.c2s,
+                          RandomBytes(kNtsNonceLength));
+    }
+    bool Accepted(const std::string& datagram) override {
+        if (!EchoesTransmit(datagram, transmit_)) return false;
+        NtsReply verdict = CheckNtsReply(datagram, uniqueId_, association_.s2c);
+        if (verdict.outcome == NtsReply::Outcome::ErrorInData) return rejected_ = true, false;
+        verdict_ = std::move(verdict);
+        return true;
+    }
+
+private:
+    NtsAssociation& association_;
+    std::string uniqueId_;
+    NtsReply verdict_;
+    bool rejected_ = false;  // a datagram echoed our request but was not the server's
 };
 
 }  // namespace
 
 std::unique_ptr<Exchange> MakeExchange(ServerProtocol protocol) {
-    if (protocol == ServerProtocol::Ntp) return std::make_unique<SntpExchange>();
-    return std::make_unique<TimeExchange>();
+    switch (protocol) {
+    case ServerProtocol::Time: return std::make_unique<TimeExchange>();
+    case ServerProtocol::Ntp: return std::make_unique<SntpExchange>();
+    // Never plain SNTP in its place: that would be unauthenticated time from
+    // a server the list trusts only with NTS.
+    case ServerProtocol::Nts: break;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<Exchange> MakeNtsExchange(NtsAssociation& association) {
+    return std::make_unique<NtsExchange>(association);
 }

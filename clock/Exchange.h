@@ -17,11 +17,13 @@ struct Sample {
     // none, and a larger one is asked once more before it is believed.
     bool wholeSeconds = false;
     std::optional<ClockOffset> ntp;
+    // The reply was the server's own: NTS authenticated it.
+    bool authenticated = false;
 };
 
 // Why an exchange gave no sample.
 struct ExchangeFailure {
-    enum class Kind { NoResponse, ErrorInData, Overflow, Kiss };
+    enum class Kind { NoResponse, ErrorInData, Overflow, Kiss, NtsNak, NtsUnauthenticated };
     Kind kind = Kind::NoResponse;
     std::string kissCode{};
 };
@@ -39,6 +41,8 @@ public:
     virtual ~Exchange() = default;
     virtual SocketProtocol Protocol() const = 0;
     virtual uint16_t Port() const = 0;
+    // Where to connect instead of the name or address asked, if anywhere.
+    virtual std::string Server() const { return {}; }
     // The socket reached the server: what to send now, if anything. The
     // clock is read as it goes.
     virtual std::string Start(const SystemClock& clock) = 0;
@@ -48,4 +52,6 @@ public:
     virtual ExchangeEnd Finish(const SystemClock& clock) = 0;
 };
 
+// The Time Protocol's or SNTP's; null for NTS, which needs what its key
+// exchange gave (NtsExchange.h).
 std::unique_ptr<Exchange> MakeExchange(ServerProtocol protocol);

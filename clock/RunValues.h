@@ -25,6 +25,9 @@ struct RunRequest {
     int32_t offsetMinutes = 0;
     bool checkOnly = true;  // compare with the system clock, change nothing
     RunBy by = RunBy::User;
+    // Held to an automatic run's limits, but a person asked: time that NTS
+    // authenticated may move the clock further (the time service's rule).
+    bool authenticatedMayGoFar = false;
 
     // The name or address asked. A line without a host name is reached at its
     // address: an empty name would mean this computer.
@@ -60,6 +63,15 @@ struct RunOutcome {
         ServiceSilent,
         ServiceSaid,       // text: the time service's own words
         Abandoned,         // Windows is closing: nothing more to say
+        // Network Time Security: the key exchange, then the reply.
+        NtsUntrusted,       // the certificate chains to no root this computer trusts
+        NtsOtherName,       // it names another server
+        NtsDates,           // it is not valid at this computer's date, text
+        NtsNoKeyExchange,   // the server speaks no NTS key exchange
+        NtsSecureFailed,    // error: the secure connection failed
+        NtsKeyRefused,      // text: what was wrong with the key exchange's answer
+        NtsNak,             // the server takes our cookies no more
+        NtsUnauthenticated, // replies came, none that NTS authenticated
     };
     Kind kind = Kind::NoServer;
     std::string server{};     // as asked

@@ -47,7 +47,41 @@ std::string StatusText(const RunOutcome& o, const SystemClock& clock) {
     case K::CannotSet: return ErrorText(" Cannot set the system clock! (An error occurred) ", o.error);
     case K::ServiceSilent: return " The time service did not answer.";
     case K::ServiceSaid: return o.text;
+    case K::NtsUntrusted:
+        return " The certificate of " + o.server + " is not from an authority this computer trusts - no time taken";
+    case K::NtsOtherName: return " The certificate of " + o.server + " is for another server - no time taken";
+    case K::NtsDates:
+        return " The certificate of " + o.server + " is not valid at this PC's date " + o.text +
+               " - set the clock from another server or by hand";
+    case K::NtsNoKeyExchange: return " " + o.server + " does not offer an NTS key exchange";
+    case K::NtsSecureFailed: return ErrorText(" The secure connection failed! (An error occurred) ", o.error);
+    case K::NtsKeyRefused: return " The NTS key exchange with " + o.server + " failed: " + o.text;
+    case K::NtsNak:
+        return " " + o.server + " takes this computer's NTS cookies no more - the next try makes a new key exchange";
+    case K::NtsUnauthenticated: return " Replies from " + o.server + " failed NTS authentication - no time taken";
     case K::Abandoned: break;
+    }
+    return {};
+}
+
+std::string NtsKeyExchangeFault(const NtsKeResponse& r) {
+    using O = NtsKeResponse::Outcome;
+    const std::string code = std::to_string(r.code);
+    switch (r.outcome) {
+    case O::Valid: return {};
+    case O::Truncated: return "its answer ended too soon";
+    case O::TooLong: return "its answer was too long";
+    case O::AfterEnd: return "it went on after its answer";
+    case O::ServerError: return "it reported error " + code;
+    case O::ServerWarning: return "it sent warning " + code;
+    case O::UnknownCritical: return "it required record type " + code + ", unknown here";
+    case O::Malformed: return "a record was malformed";
+    case O::NotNtpV4: return "it does not offer NTPv4";
+    case O::NotAesSiv: return "it does not offer AES-SIV-CMAC-256";
+    case O::NoCookies: return "it gave no cookies";
+    case O::TooManyCookies: return "it gave too many cookies";
+    case O::BadCookie: return "it gave a cookie of no usable size";
+    case O::BadServer: return "it named an unusable NTP server or port";
     }
     return {};
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "clock/StatusText.h"
 #include "clock/ThisMachine.h"
 #include "pipe/SyncMessages.h"
 
@@ -73,7 +74,7 @@ std::optional<RunOutcome> SyncRun::AwaitTurn(const RunRequest& request, double n
         return kissed;
     }
     const std::optional<double> turn = pacer_.Turn(request.host, request.address,
-                                                   request.protocol == ServerProtocol::Ntp,
+                                                   request.protocol != ServerProtocol::Time,
                                                    context_.clock.MonotonicSeconds());
     if (!turn) return Ended(RunOutcome::Kind::Busy);
     const double at = std::max(*turn, notBefore);
@@ -96,13 +97,19 @@ RunOutcome SyncRun::Query(const RunRequest& request, bool isRetry) {
     context_.events.PumpPendingEvents();
 
     ClientSocket& socket = context_.socket;
-    exchange_ = MakeExchange(request.protocol);
+    if (request.protocol == ServerProtocol::Nts) {
+        NtsAssociation* association = nullptr;
+        if (std::optional<RunOutcome> ended = AwaitNtsAssociation(request, association)) return *ended;
+        exchange_ = MakeNtsExchange(*association);
+    } else {
+        exchange_ = MakeExchange(request.protocol);
+    }
     started_ = false;
     reached_.clear();
     peerChecked_ = reachedThisMachine_ = false;
     if (socket.State() != SocketState::Closed) socket.Close();
     socket.SetProtocol(exchange_->Protocol());
-    socket.SetRemoteHost(request.Server());
+    socket.SetRemoteHost(exchange_->Server().empty() ? request.Server() : exchange_->Server());
     socket.SetRemotePort(exchange_->Port());
     const double startedAt = context_.clock.MonotonicSeconds();
     if (std::optional<SocketError> failed = socket.Connect())
@@ -119,7 +126,10 @@ RunOutcome SyncRun::Query(const RunRequest& request, bool isRetry) {
     }
     if (end == WaitEnd::Deadline) {
         socket.Close();
-        return Ended(RunOutcome::Kind::Timeout);
+        // Replies that only a forger could have sent are worth naming; what
+        // else came before the time-out is not.
+        const bool forged = exchange_->Finish(context_.clock).failure.kind == ExchangeFailure::Kind::NtsUnauthenticated;
+        return Ended(forged ? RunOutcome::Kind::NtsUnauthenticated : RunOutcome::Kind::Timeout);
     }
     // Windows closing: what came so far decides.
     const ExchangeEnd got = exchange_->Finish(context_.clock);
@@ -129,6 +139,8 @@ RunOutcome SyncRun::Query(const RunRequest& request, bool isRetry) {
     case ExchangeFailure::Kind::ErrorInData: return Ended(RunOutcome::Kind::ErrorInData);
     case ExchangeFailure::Kind::Overflow:
         return Failed(RunOutcome::Kind::CannotGetTime, {kOverflowNumber, kOverflowDescription});
+    case ExchangeFailure::Kind::NtsNak: return Ended(RunOutcome::Kind::NtsNak);
+    case ExchangeFailure::Kind::NtsUnauthenticated: return Ended(RunOutcome::Kind::NtsUnauthenticated);
     case ExchangeFailure::Kind::Kiss: break;
     }
     pacer_.Kiss(request.host, request.address, got.failure.kissCode);
@@ -137,11 +149,71 @@ RunOutcome SyncRun::Query(const RunRequest& request, bool isRetry) {
     return kissed;
 }
 
+// The key exchange authenticates the server by its certificate; only then
+// are the keys and cookies it gives worth anything.
+std::optional<RunOutcome> SyncRun::AwaitNtsAssociation(const RunRequest& request, NtsAssociation*& association) {
+    association = &associations_[request.host + "|" + request.address];
+    if (association->cookies.Size() > 0) return std::nullopt;
+    if (!context_.tls) return Ended(RunOutcome::Kind::NtsNoKeyExchange);
+    TlsRequest tls;
+    // The address stands in for the name only where the line has none.
+    tls.name = request.host.empty() ? request.address : request.host;
+    tls.connectTo = request.Server();
+    tls.port = kNtsKePort;
+    tls.alpn = kNtsKeAlpn;
+    tls.request = NtsKeRequest();
+    tls.ended = NtsKeResponseEnded;
+    tls.exportLabel = kNtsKeExporterLabel;
+    tls.exportContexts = {NtsKeyContext(false), NtsKeyContext(true)};
+    tls.exportLength = kNtsKeyLength;
+    context_.tls->Start(std::move(tls));
+    std::optional<TlsResult> result;
+    const WaitEnd end = Wait([&] { return (result = context_.tls->Result()).has_value(); },
+                             context_.clock.MonotonicSeconds() + kTimeoutSeconds);
+    if (end != WaitEnd::Done) {
+        context_.tls->Cancel();
+        return Ended(end == WaitEnd::Stopped ? RunOutcome::Kind::Abandoned : RunOutcome::Kind::Timeout);
+    }
+    if (result->failure) {
+        using F = TlsFailure::Kind;
+        using K = RunOutcome::Kind;
+        const TlsFailure& f = *result->failure;
+        switch (f.kind) {
+        case F::Connect: return Failed(K::CannotGetTime, {f.number, f.description});
+        case F::Untrusted: return Ended(K::NtsUntrusted);
+        case F::OtherName: return Ended(K::NtsOtherName);
+        case F::Dates: {
+            RunOutcome dates = Ended(K::NtsDates);
+            dates.text = FormatDate(context_.clock.GetSystemTime());
+            return dates;
+        }
+        case F::NoAlpn: return Ended(K::NtsNoKeyExchange);
+        case F::Handshake:
+        case F::Closed: break;
+        }
+        return Failed(K::NtsSecureFailed, {f.number, f.description});
+    }
+    const NtsKeResponse response = CheckNtsKeResponse(result->answer);
+    const bool keys = result->exported.size() == 2 && result->exported[0].size() == kNtsKeyLength &&
+                      result->exported[1].size() == kNtsKeyLength;
+    if (response.outcome != NtsKeResponse::Outcome::Valid || !keys) {
+        RunOutcome refused = Ended(RunOutcome::Kind::NtsKeyRefused);
+        refused.text = keys ? NtsKeyExchangeFault(response) : "no keys could be taken from the session";
+        return refused;
+    }
+    std::copy_n(result->exported[0].begin(), kNtsKeyLength, association->c2s.begin());
+    std::copy_n(result->exported[1].begin(), kNtsKeyLength, association->s2c.begin());
+    association->cookies.Refill(response.cookies);
+    association->server = response.server;
+    association->port = response.port.value_or(kNtpPort);
+    return std::nullopt;
+}
+
 RunOutcome SyncRun::Compare(const RunRequest& request, const Sample& sample, bool isRetry) {
     SystemTime serverTime = sample.serverTime;
     ApplyOffset(serverTime, request.offsetMinutes);
     RunOutcome outcome = [&] {
-        if (!request.checkOnly) return SetClock(request, serverTime, sample.systemTime);
+        if (!request.checkOnly) return SetClock(request, serverTime, sample.systemTime, sample.authenticated);
         // Whole seconds, rounded up: any difference beyond one second shows as at least two.
         const int64_t d = sample.wholeSeconds
                               ? std::llabs(SecondsBetween(sample.systemTime, serverTime))
@@ -159,15 +231,17 @@ RunOutcome SyncRun::Compare(const RunRequest& request, const Sample& sample, boo
 // Anyone on the path can answer port 37, and a reply that passes every check
 // can still carry any date: the clock is only set to a time that can be true,
 // and a person who clicked is asked before it moves further than 15 hours.
-RunOutcome SyncRun::SetClock(const RunRequest& request, SystemTime serverTime, SystemTime systemTime) {
+RunOutcome SyncRun::SetClock(const RunRequest& request, SystemTime serverTime, SystemTime systemTime,
+                             bool authenticated) {
     // A day's grace: the build's date is a UTC day, and the user's offset
     // may move the server's time back across it.
     if (SecondsBetween(serverTime, context_.builtOn) < -kBuildDateGraceSeconds)
         return Ended(RunOutcome::Kind::OlderThanProgram);
     SystemClock& clock = context_.clock;
+    const bool personTrusted = authenticated && request.authenticatedMayGoFar;
     if (request.by == RunBy::Automatic) {
         const int64_t d = std::llabs(SecondsBetween(AnchorNow(systemTime), serverTime));
-        if (d > kMaxAutomaticCorrectionSeconds) {
+        if (d > kMaxAutomaticCorrectionSeconds && !personTrusted) {
             RunOutcome refused = Ended(RunOutcome::Kind::TooFarAutomatic);
             refused.seconds = d;
             return refused;
@@ -188,7 +262,7 @@ RunOutcome SyncRun::SetClock(const RunRequest& request, SystemTime serverTime, S
     if (const ClockResult set = clock.SetSystemTime(serverTime); set.ok) {
         outcome = Ended(RunOutcome::Kind::Set);
         outcome.clockSet = ClockChange{systemTime, serverTime};
-        if (request.by == RunBy::User) anchor_ = Anchor{serverTime, clock.UptimeSeconds()};
+        if (request.by == RunBy::User || personTrusted) anchor_ = Anchor{serverTime, clock.UptimeSeconds()};
     } else if (std::optional<RunOutcome> viaService;
                set.error == kPrivilegeNotHeld && (viaService = SetThroughService(request))) {
         return *viaService;
@@ -216,8 +290,9 @@ std::optional<RunOutcome> SyncRun::SetThroughService(const RunRequest& request) 
     if (std::optional<RunOutcome> ended = AwaitTurn(request, 0, false)) return *ended;
     Show({RunProgress::Kind::Asking, request.Server(), 0, {}});
     const std::string message = FormatRequest({request.host, request.address, request.AsksAddress(),
-                                               request.protocol == ServerProtocol::Ntp, request.offsetMinutes,
-                                               request.by == RunBy::Automatic});
+                                               request.protocol != ServerProtocol::Time, request.offsetMinutes,
+                                               request.by == RunBy::Automatic,
+                                               request.protocol == ServerProtocol::Nts});
     std::optional<SyncReply> reply;
     bool sent = false, noService = false;
     Wait(

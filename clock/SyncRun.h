@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "clock/Exchange.h"
+#include "clock/NtsExchange.h"
 #include "clock/QueryPacer.h"
 #include "clock/RunValues.h"
 #include "platform/EventPump.h"
@@ -13,6 +15,7 @@
 #include "platform/ServiceClient.h"
 #include "platform/Socket.h"
 #include "platform/SystemClock.h"
+#include "platform/TlsClient.h"
 
 // Asked before a setting that the user started moves the clock further than
 // an automatic run may: one click on a server that sent zero would otherwise
@@ -42,6 +45,8 @@ struct RunContext {
     // With these (the time service's run), a server that turns out to be
     // this computer is refused before anything is sent to it or read.
     const MachineAddresses* ownAddresses = nullptr;
+    // Where NTS servers are asked at all: without it, their lines say so.
+    TlsClient* tls = nullptr;
 };
 
 using ProgressSink = std::function<void(const RunProgress&)>;
@@ -104,8 +109,12 @@ private:
     // Waits for the server's turn, the wait on the status line unless quiet.
     // An outcome when the run ends there.
     std::optional<RunOutcome> AwaitTurn(const RunRequest& request, double notBefore, bool quiet);
+    // The association of an NTS line with cookies in its jar: from an
+    // earlier exchange, or from a key exchange now. An outcome when the run
+    // ends there.
+    std::optional<RunOutcome> AwaitNtsAssociation(const RunRequest& request, NtsAssociation*& association);
     RunOutcome Compare(const RunRequest& request, const Sample& sample, bool isRetry);
-    RunOutcome SetClock(const RunRequest& request, SystemTime serverTime, SystemTime systemTime);
+    RunOutcome SetClock(const RunRequest& request, SystemTime serverTime, SystemTime systemTime, bool authenticated);
     // Empty when there is no service to ask.
     std::optional<RunOutcome> SetThroughService(const RunRequest& request);
     // Taken from systemTime, the clock as found, the first time it is needed.
@@ -125,6 +134,8 @@ private:
     std::string reached_;
     bool peerChecked_ = false, reachedThisMachine_ = false;
 
+    // By the line's host and address, for the life of the process.
+    std::map<std::string, NtsAssociation> associations_;
     std::optional<Anchor> anchor_;
     // Learnt when the service first stood in: the privilege does not come
     // to a running process, so later runs go straight to the service.

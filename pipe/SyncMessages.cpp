@@ -36,7 +36,7 @@ bool Ended(std::string_view bytes, size_t maxBytes) {
 
 std::string FormatRequest(const SyncRequest& r) {
     return std::string(kHeader) + "\nserver " + r.host + "|" + r.address + "\noptions " + (r.useAddress ? "1" : "0") +
-           (r.ntp ? " ntp " : " time ") + std::to_string(r.offsetMinutes) + (r.automatic ? " auto" : " user") +
+           (r.nts ? " nts " : r.ntp ? " ntp " : " time ") + std::to_string(r.offsetMinutes) + (r.automatic ? " auto" : " user") +
            "\nend\n";
 }
 
@@ -66,6 +66,7 @@ std::optional<SyncRequest> ParseRequest(std::string_view bytes) {
     r.useAddress = options[0] == '1';
     options.remove_prefix(2);
     if (StartsWith(options, "ntp ")) r.ntp = true, options.remove_prefix(4);
+    else if (StartsWith(options, "nts ")) r.ntp = r.nts = true, options.remove_prefix(4);
     else if (StartsWith(options, "time ")) options.remove_prefix(5);
     else return std::nullopt;
     if (options.ends_with(" auto")) r.automatic = true, options.remove_suffix(5);

@@ -12,7 +12,7 @@
 // On the pipe it is four lines of text, each ending in LF, in this order:
 //   veltrano-sync 1
 //   server HOST|ADDRESS
-//   options USE-ADDRESS PROTOCOL OFFSET BY   (0 or 1, time or ntp, minutes, user or auto)
+//   options USE-ADDRESS PROTOCOL OFFSET BY   (0 or 1, time, ntp or nts, minutes, user or auto)
 //   end
 // and nothing after. Anything else is malformed.
 struct SyncRequest {
@@ -22,6 +22,8 @@ struct SyncRequest {
     int32_t offsetMinutes = 0;
     // A run nobody watches is held to the smaller corrections, there too.
     bool automatic = false;
+    // NTP with Network Time Security; ntp is set too.
+    bool nts = false;
     bool operator==(const SyncRequest&) const = default;
 };
 

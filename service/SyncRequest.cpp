@@ -8,7 +8,9 @@ namespace {
 
 // The first line of list that the request names, if any.
 std::optional<size_t> ListedIndex(const SyncRequest& request, const ServerTable& list) {
-    const ServerProtocol protocol = request.ntp ? ServerProtocol::Ntp : ServerProtocol::Time;
+    const ServerProtocol protocol = request.nts ? ServerProtocol::Nts
+                                    : request.ntp ? ServerProtocol::Ntp
+                                                  : ServerProtocol::Time;
     // The chooser's index is 16-bit: a line beyond it cannot be chosen.
     for (size_t i = 0; i < list.size() && i <= INT16_MAX; ++i)
         if (list[i].Host == request.host && list[i].Address == request.address && list.Protocol(i) == protocol)

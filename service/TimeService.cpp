@@ -31,9 +31,9 @@ std::string LogTime(const SystemTime& t) {
 
 struct TimeService::Impl {
     Impl(std::string folder, ClientSocket& socket, SystemClock& c, EventPump& e, EventLog& l, SystemTime builtOn,
-         const MachineAddresses& own)
+         const MachineAddresses& own, TlsClient* tls)
         : appFolder(std::move(folder)), clock(c), log(l),
-          run({socket, c, e, stopped, builtOn, kServiceLimits, nullptr, nullptr, &own}) {}
+          run({socket, c, e, stopped, builtOn, kServiceLimits, nullptr, nullptr, &own, tls}) {}
 
     std::string Answer(std::string_view bytes, const std::string& user);
 
@@ -57,9 +57,14 @@ std::string TimeService::Impl::Answer(std::string_view bytes, const std::string&
         return FormatReply({SyncReply::Result::Refused, " The time service refused: " + *why});
 
     // Whoever asks, nobody watches the service's run: its limits always hold,
-    // and it sets true time, without any user's offset.
-    const RunRequest request{asked->host, asked->address, asked->ntp ? ServerProtocol::Ntp : ServerProtocol::Time,
-                             asked->useAddress, 0, kSetClock, RunBy::Automatic};
+    // and it sets true time, without any user's offset. Only time that NTS
+    // authenticated, which no one on the way can forge, may go further when a
+    // person asked: a dead battery fixed by a standard user.
+    const ServerProtocol protocol = asked->nts   ? ServerProtocol::Nts
+                                    : asked->ntp ? ServerProtocol::Ntp
+                                                 : ServerProtocol::Time;
+    RunRequest request{asked->host, asked->address, protocol, asked->useAddress, 0, kSetClock, RunBy::Automatic};
+    request.authenticatedMayGoFar = !asked->automatic;
     const std::optional<RunOutcome> outcome = run.Run(request);
     if (!outcome || outcome->kind == RunOutcome::Kind::Busy)
         return FormatReply({SyncReply::Result::Busy, StatusText(RunOutcome{RunOutcome::Kind::Busy}, clock)});
@@ -73,8 +78,8 @@ std::string TimeService::Impl::Answer(std::string_view bytes, const std::string&
 }
 
 TimeService::TimeService(std::string appFolder, ClientSocket& socket, SystemClock& clock, EventPump& events,
-                         EventLog& log, SystemTime builtOn, const MachineAddresses& ownAddresses)
-    : impl_(std::make_unique<Impl>(std::move(appFolder), socket, clock, events, log, builtOn, ownAddresses)) {}
+                         EventLog& log, SystemTime builtOn, const MachineAddresses& ownAddresses, TlsClient* tls)
+    : impl_(std::make_unique<Impl>(std::move(appFolder), socket, clock, events, log, builtOn, ownAddresses, tls)) {}
 
 TimeService::~TimeService() = default;
 

@@ -8,6 +8,7 @@
 #include "platform/MachineAddresses.h"
 #include "platform/Socket.h"
 #include "platform/SystemClock.h"
+#include "platform/TlsClient.h"
 
 // The one privileged thing the program needs, done for a client that lacks
 // the privilege: one synchronisation run against a server of the service's
@@ -18,10 +19,10 @@
 class TimeService {
 public:
     // appFolder holds the service's exe and the list it trusts (UTF-8, ends
-    // in a separator). builtOn as the program's. ownAddresses must outlive
-    // the service.
+    // in a separator). builtOn as the program's. ownAddresses and tls must
+    // outlive the service; without tls, NTS lines are not asked.
     TimeService(std::string appFolder, ClientSocket& socket, SystemClock& clock, EventPump& events, EventLog& log,
-                SystemTime builtOn, const MachineAddresses& ownAddresses);
+                SystemTime builtOn, const MachineAddresses& ownAddresses, TlsClient* tls = nullptr);
     ~TimeService();
 
     // The run's socket events go here.

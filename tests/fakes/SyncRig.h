@@ -26,8 +26,8 @@ struct SyncRig {
     SyncRun run;
 
     explicit SyncRig(SystemTime builtOn = {}, ServiceClient* service = nullptr, CorrectionConfirm* confirm = nullptr,
-                     QueryPacer::Limits limits = {})
-        : run({socket, clock, pump, stop, builtOn, limits, confirm, service}) {
+                     QueryPacer::Limits limits = {}, TlsClient* tls = nullptr)
+        : run({socket, clock, pump, stop, builtOn, limits, confirm, service, nullptr, tls}) {
         socket.SetEvents(&run);
     }
     RunOutcome Run(const RunRequest& request) {
