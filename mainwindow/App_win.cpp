@@ -23,7 +23,8 @@ int App::Run() {
     Settings settings(frmMain_.SettingsView(), store_, autorun, pump_);
     Win32Socket winsock1;
     const QueryPacer::Limits limits;  // a person waits as long as the server asks
-    SyncRun run({winsock1, clock_, pump_, frmMain_.WindowsClosing(), BuiltOn(), limits, &frmMain_, &timeService_});
+    SyncRun run({winsock1, clock_, pump_, frmMain_.WindowsClosing(), BuiltOn(), limits, &frmMain_, &timeService_,
+                 nullptr, &tls_});
     winsock1.SetEvents(&run);
     SyncPanel panel(frmMain_.SyncView(), frmMain_.serverTable(), settings.OffsetMinutes(), run, clock_);
     AutoSync autoSync(frmMain_.ClockView(), run, panel, clock_);

@@ -9,6 +9,7 @@
 #include "platform/Shell_win.h"
 #include "platform/Socket_win.h"
 #include "platform/SystemClock_win.h"
+#include "platform/TlsClient_win.h"
 
 // The program once it is sure to be the only one running: every part built
 // and wired to the others here, in the order they depend on each other, then
@@ -27,5 +28,6 @@ private:
     Win32SettingsStore store_;
     Win32Registry registry_;
     Win32ServiceClient timeService_;
+    Win32TlsClient tls_;
     FrmMain frmMain_;
 };

@@ -38,13 +38,13 @@ struct TlsFailure {
     };
     Kind kind = Kind::Connect;
     int32_t number = 0;
-    std::string description;
+    std::string description{};
 };
 
 struct TlsResult {
-    std::optional<TlsFailure> failure;
-    std::string answer;
-    std::vector<std::string> exported;  // one a context, when there is no failure
+    std::optional<TlsFailure> failure{};
+    std::string answer{};
+    std::vector<std::string> exported{};  // one a context, when there is no failure
 };
 
 class TlsClient {

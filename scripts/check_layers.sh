@@ -22,6 +22,8 @@ platform: resources
 # BuiltOn.h gives the build date in the one time type there is; the rest of
 # resources is data that includes nothing.
 resources: platform/SystemClock.h
+# The configuration of the TLS library that the build compiles in.
+cmake:
 # The benchmark drives the same run the tests do, with the test rig
 # (tests/fakes/SyncRig.h) and the real Win32 parts.
 bench: clock serverlist platform tests

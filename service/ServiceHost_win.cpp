@@ -16,6 +16,7 @@
 #include "platform/Socket_win.h"
 #include "platform/SystemClock_win.h"
 #include "platform/SystemMessage_win.h"
+#include "platform/TlsClient_win.h"
 #include "platform/UniqueHandle_win.h"
 #include "platform/WideText_win.h"
 #include "resources/BuiltOn.h"
@@ -142,7 +143,8 @@ DWORD Serve(ServiceStatus& status, HANDLE stop) {
     Win32SystemClock clock;
     Win32EventPump events;
     const Win32MachineAddresses ownAddresses;
-    TimeService service(InitAppFolder(), socket, clock, events, log, BuiltOn(), ownAddresses);
+    Win32TlsClient tls;
+    TimeService service(InitAppFolder(), socket, clock, events, log, BuiltOn(), ownAddresses, &tls);
     socket.SetEvents(&service.Events());
     status.Report(SERVICE_RUNNING);
 
