@@ -27,6 +27,24 @@ inline constexpr const char* kOwnAddress = "192.0.2.1";          // the tests' e
 inline constexpr const char* kRemoteChronyd = "192.0.2.2";       // chronyd -x: this machine's time by NTP
 inline constexpr const char* kRemoteTimeService = "192.0.2.2";   // xinetd's built-in time service, port 37
 inline constexpr const char* kRemoteLateOnce = "192.0.2.3";      // as kLateOnce
+// NTS (RFC 8915): key exchange over TLS on TCP kNtsKePort, then NTP on UDP 123. scripts/services.sh makes a test
+// root at each start, which only the Wine prefix's LocalMachine Root store trusts, and gives each server a
+// certificate from it for its own name (in the tests' hosts file) and address, unless said otherwise.
+inline constexpr unsigned short kNtsKePort = 4460;
+inline constexpr const char* kNts = "nts.veltrano.test";  // chronyd -x: this machine's time by NTS
+inline constexpr const char* kNtsAddress = "127.0.0.61";
+// 127.0.0.62 to .65 answer a key exchange with cookies that no server takes.
+inline constexpr const char* kNtsOtherName = "nts-other-name.veltrano.test";  // certified for other.veltrano.test
+inline constexpr const char* kNtsUntrusted = "nts-untrusted.veltrano.test";   // from a root that nothing trusts
+inline constexpr const char* kNtsExpired = "nts-expired.veltrano.test";       // expired in 2020
+inline constexpr const char* kNtsNoAlpn = "nts-no-alpn.veltrano.test";        // selects no ALPN protocol
+inline constexpr const char* kNtsError = "nts-error.veltrano.test";           // .66: an Error record (internal error)
+// 127.0.0.67 to .70: chronyd, whose key exchange sends clients to a proxy (at .71 to .74) that spoils its replies.
+inline constexpr const char* kNtsBadMac = "nts-bad-mac.veltrano.test";       // a bit of the authenticator flipped
+inline constexpr const char* kNtsNoUid = "nts-no-uid.veltrano.test";         // no unique identifier
+inline constexpr const char* kNtsElsewhere = "nts-elsewhere.veltrano.test";  // from another port than 123
+inline constexpr const char* kNtsNakOnce = "nts-nak-once.veltrano.test";     // NAKs the first after 8 quiet seconds
+inline constexpr const char* kRemoteNts = "nts-remote.veltrano.test";  // kRemoteChronyd by NTS, as kNts
 // A name whose first address is kBlackHole and whose second is kTimeService,
 // given by the hosts file that scripts/test.sh lays over the Windows tests.
 inline constexpr const char* kBlackHoledFirst = "blackholed-first.veltrano.test";
