@@ -28,14 +28,11 @@ int WithStartingShell(const std::function<void()>& step) {
     received = 0;
     std::atomic<HWND> shell = nullptr;
     std::thread starting([&] {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        const WNDCLASSA wc{0, [](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
             if (m == WM_COPYDATA) return ++received, FALSE;
             if (m == WM_DESTROY) PostQuitMessage(0);
             return DefWindowProcA(h, m, wp, lp);
-        };
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "Shell_TrayWnd";
+        }, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "Shell_TrayWnd"};
         RegisterClassA(&wc);
         shell = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr,
                                 nullptr, wc.hInstance, nullptr);
