@@ -65,9 +65,8 @@ std::string Spelled(const char* sddl) {
 bool EveryoneMayWrite(const std::wstring& folder) {
     PSECURITY_DESCRIPTOR sd = nullptr;
     PACL dacl = nullptr;
-    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                              nullptr, &sd))
-        return false;
+    GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                          &sd);
     bool writes = false;
     for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
         ACCESS_ALLOWED_ACE* ace = nullptr;
