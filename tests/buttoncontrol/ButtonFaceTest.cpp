@@ -14,9 +14,12 @@ TEST(ButtonFace, FramePiecesFitEvenATinyButton) {
     EXPECT_EQ(FramePieces(8, 8).size(), 4u) << "four whole corners and no edges";
 }
 
-TEST(ButtonFace, FocusDotsKeepStepWithTheFaceAndTheGradientTurnsOverWhenInverted) {
+TEST(ButtonFace, FocusDotsKeepStepWithTheFace) {
     // 11 x 10: the rectangle runs from (4, 4) to (6, 5).
     EXPECT_EQ(FocusDots(11, 10), (std::vector<Point>{{4, 4}, {6, 4}, {5, 5}}));
+}
+
+TEST(ButtonFace, GradientTurnsOverWhenInverted) {
     const auto plain = GradientVertices(5, 3, false), inverted = GradientVertices(5, 3, true);
     EXPECT_TRUE(plain[0].red == 0xFF00 && plain[1].red == 0xC600 && plain[1].x == 4 && plain[1].y == 2);
     EXPECT_TRUE(inverted[0].blue == 0xD700 && inverted[1].blue == 0xFF00 && inverted[1].x == 4);

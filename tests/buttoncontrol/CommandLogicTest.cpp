@@ -4,27 +4,22 @@
 
 namespace {
 
-// Records what the button asked of its window, and plays the pointer's place.
-struct FakeCommandHost final : CommandHost {
+using P = FramePicture;
+
+// The button over a host that records what it asked of its window, and plays the pointer's place.
+struct Rig final : CommandHost {
     static constexpr WindowRef kSelf = 20, kElsewhere = 30;
-    void DrawFace(const FaceDrawing& face) override { faces.push_back(face), pictures.push_back(face.picture); }
+    void DrawFace(const FaceDrawing& face) override { faces.push_back(face); }
     void RaiseClick() override { ++clicks; }
     void StartMouseTimer(int) override {}
     WindowRef WindowUnderPointer() override { return under; }
     WindowRef OwnWindow() override { return kSelf; }
-    void Forget() { faces.clear(), pictures.clear(), clicks = 0; }
+    void Forget() { faces.clear(), clicks = 0; }
 
     std::vector<FaceDrawing> faces;
-    std::vector<FramePicture> pictures;
     int clicks = 0;
     WindowRef under = kElsewhere;
-};
-
-using P = FramePicture;
-
-struct Rig {
-    FakeCommandHost host;
-    CommandLogic button{host};
+    CommandLogic button{*this};
 
     // Reaches a state the way a user would, then forgets what that drew.
     explicit Rig(ButtonStates state) {
@@ -35,14 +30,14 @@ struct Rig {
         if (state == StateSelected || state == StateHighLightSelect) button.GotFocus();
         if (state == StateHighLightSelect) button.MouseMove();
         EXPECT_EQ(button.ButtonState(), state);
-        host.Forget();
+        Forget();
     }
 };
 
 // The events, as the host delivers them.
 using Event = void (*)(Rig&);
 template <WindowRef under>
-void Tick(Rig& r) { r.host.under = under, r.button.TmrMouseTick(); }
+void Tick(Rig& r) { r.under = under, r.button.TmrMouseTick(); }
 constexpr Event Move = [](Rig& r) { r.button.MouseMove(); }, GotFocus = [](Rig& r) { r.button.GotFocus(); },
                 LeftDown = [](Rig& r) { r.button.MouseDown(kLeftButton); },
                 RightDown = [](Rig& r) { r.button.MouseDown(kRightButton); },
@@ -50,13 +45,13 @@ constexpr Event Move = [](Rig& r) { r.button.MouseMove(); }, GotFocus = [](Rig& 
                 RightUp = [](Rig& r) { r.button.MouseUp(kRightButton); },
                 LostFocus = [](Rig& r) { r.button.LostFocus(); }, AccessKey = [](Rig& r) { r.button.AccessKeyPress(); },
                 Enable = [](Rig& r) { r.button.SetEnabled(true); },
-                TickElsewhere = Tick<FakeCommandHost::kElsewhere>, TickOverSelf = Tick<FakeCommandHost::kSelf>,
+                TickElsewhere = Tick<Rig::kElsewhere>, TickOverSelf = Tick<Rig::kSelf>,
                 // A press whose release never reaches the button; only what follows the press is recorded.
-                PressThenDisable = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.SetEnabled(false); },
-                PressThenLoseCapture = [](Rig& r) { LeftDown(r), r.host.Forget(), r.button.LostCapture(); },
-                FocusThenLeave = [](Rig& r) { GotFocus(r), r.host.Forget(), TickElsewhere(r); },
+                PressThenDisable = [](Rig& r) { LeftDown(r), r.Forget(), r.button.SetEnabled(false); },
+                PressThenLoseCapture = [](Rig& r) { LeftDown(r), r.Forget(), r.button.LostCapture(); },
+                FocusThenLeave = [](Rig& r) { GotFocus(r), r.Forget(), TickElsewhere(r); },
                 // A press released after the poll saw the pointer leave is taken back, even if it came back.
-                PressLeaveRelease = [](Rig& r) { LeftDown(r), TickElsewhere(r), Move(r), r.host.Forget(), LeftUp(r); };
+                PressLeaveRelease = [](Rig& r) { LeftDown(r), TickElsewhere(r), Move(r), r.Forget(), LeftUp(r); };
 
 TEST(CommandStates, Transitions) {
     constexpr ButtonStates N = StateNormal, H = StateHighLight, S = StateSelected, HS = StateHighLightSelect,
@@ -79,15 +74,17 @@ TEST(CommandStates, Transitions) {
         c.event(r);
         SCOPED_TRACE("case " + std::to_string(&c - cases));
         EXPECT_EQ(r.button.ButtonState(), c.to);
-        EXPECT_EQ(r.host.pictures, c.drawn);
-        EXPECT_EQ(r.host.clicks, c.clicks);
+        EXPECT_EQ(r.clicks, c.clicks);
         EXPECT_EQ(r.button.MousePressed(), c.event == LeftDown);
-        for (const auto& face : r.host.faces) {
+        std::vector<P> drawn;
+        for (const auto& face : r.faces) {
+            drawn.push_back(face.picture);
             EXPECT_EQ(face.focusLines, c.to == StateSelected || c.to == StateHighLightSelect);
             EXPECT_EQ(face.textColour, c.to == StateDisabled ? 0xC0C0C0u : 0u);
             // Looks pressed in while hovered, and still when the focus came through the hover.
             EXPECT_EQ(face.invertGradient, c.to == H || (c.to == HS && c.from == H));
         }
+        EXPECT_EQ(drawn, c.drawn);
     }
 }
 

@@ -28,14 +28,11 @@ int WithStartingShell(const std::function<void()>& step) {
     received = 0;
     std::atomic<HWND> shell = nullptr;
     std::thread starting([&] {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        const WNDCLASSA wc{0, [](HWND h, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
             if (m == WM_COPYDATA) return ++received, FALSE;
             if (m == WM_DESTROY) PostQuitMessage(0);
             return DefWindowProcA(h, m, wp, lp);
-        };
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "Shell_TrayWnd";
+        }, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "Shell_TrayWnd"};
         RegisterClassA(&wc);
         shell = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr,
                                 nullptr, wc.hInstance, nullptr);
@@ -54,9 +51,10 @@ struct MainWindow : ::testing::Test {
     void TearDown() override { ClearProgramRegistry(); }
 };
 
+// A user's session, from a folder beyond the ANSI code page to a second start.
 // A reload would take a run's server away: it is refused while the run
 // waits for its reply, and in the pause before a check asks again.
-TEST_F(MainWindow, OpensAsDesignedInAFolderBeyondTheAnsiCodePageRefusingReloadsDuringARunAndASecondStart) {
+TEST_F(MainWindow, OpensAsDesignedForAUserSessionBeyondTheAnsiCodePage) {
     const std::wstring folder = L"Veltrano e2e \u03CE\u03C1\u03B1 \u6642\u8A08";  // ώρα 時計
     BOOL lossy = FALSE;
     WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, nullptr, 0, nullptr, &lossy);
@@ -77,7 +75,7 @@ TEST_F(MainWindow, OpensAsDesignedInAFolderBeyondTheAnsiCodePageRefusingReloadsD
     p.WriteServerList({servers[0]});
     const auto refused = [&] {
         std::string text;
-        HWND box = WaitForBox(p.ProcessId(), &text);
+        HWND box = WaitForBox(p.Running().pi.dwProcessId, &text);
         EXPECT_EQ(text, "Cannot reload servers list - An update operation is in progress!");
         // Owned by the window, which it disables, so that no second one opens behind it.
         EXPECT_EQ(GetWindow(box, GW_OWNER), p.Window());
@@ -116,23 +114,21 @@ TEST_F(MainWindow, OpensAsDesignedInAFolderBeyondTheAnsiCodePageRefusingReloadsD
     ASSERT_TRUE(WaitFor([&] { return notepad() != nullptr; }, 5000));
     PostMessageA(notepad(), WM_CLOSE, 0, 0);
 
-    PROCESS_INFORMATION second = p.StartAnother();
+    const Process second = p.StartAnother();
     std::string text;
-    HWND box = WaitForBox(second.dwProcessId, &text);
+    HWND box = WaitForBox(second.pi.dwProcessId, &text);
     EXPECT_EQ(text, "Veltrano is already running! Did you check your tray icon area?");
     EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr) << "OK only";
     SendMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(WaitForSingleObject(second.hProcess, 5000), WAIT_OBJECT_0);
-    TerminateProcess(second.hProcess, 0);  // should it run after all
-    CloseHandle(second.hProcess);
-    CloseHandle(second.hThread);
+    EXPECT_TRUE(second.Ended(5000));
 }
 
 // Started at logon the shell refuses every icon while it is still starting
 // and announces nothing when it is done: only trying again brings the icon.
 // At 144 dpi every twip position comes out half as large again, the right
-// and bottom edges rounded to the nearest pixel.
-TEST_F(MainWindow, IconIsAddedOnceTheShellTakesItAutorunStartsHiddenLogOffSavesCloseHidesExitRemovesIt) {
+// and bottom edges rounded to the nearest pixel. Then a log-off saves, a
+// close hides, and Exit takes the icon away.
+TEST_F(MainWindow, IconIsAddedFromLogonToExit) {
     RegSetKeyValueA(HKEY_CURRENT_USER, kSettingsKey, "AutoRun", REG_SZ, "1", 2);
     const char* desktop = "Control Panel\\Desktop";  // a fresh prefix holds no LogPixels
     const DWORD dpi = 144;
@@ -145,7 +141,9 @@ TEST_F(MainWindow, IconIsAddedOnceTheShellTakesItAutorunStartsHiddenLogOffSavesC
     EXPECT_TRUE(WaitFor([&] { return TrayIcon(p.Window()); }, 5000));
     EXPECT_FALSE(p.Visible());
 
-    ASSERT_TRUE(p.ShowFromTray()) << "normal and in front";
+    p.ClickTrayIcon(WM_LBUTTONUP);
+    ASSERT_TRUE(WaitFor([&] { return p.Visible() && !IsIconic(p.Window()) && GetForegroundWindow() == p.Window(); },
+                        5000)) << "normal and in front";
     RECT r;
     GetClientRect(p.Window(), &r);
     EXPECT_EQ((std::array<LONG, 2>{r.right, r.bottom}), (std::array<LONG, 2>{891, 621}));
@@ -163,7 +161,7 @@ TEST_F(MainWindow, IconIsAddedOnceTheShellTakesItAutorunStartsHiddenLogOffSavesC
     SendMessageTimeoutA(p.Window(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 3000, &answer);
     EXPECT_EQ(answer, TRUE);
     EXPECT_TRUE(p.Visible()) << "a log-off is not a close: nothing hides";
-    EXPECT_EQ(ReadRegistryText("Interval"), "1") << "log-off saves";
+    EXPECT_EQ(RegText(HKEY_CURRENT_USER, kSettingsKey, "Interval"), L"1") << "log-off saves";
     PostMessageA(p.Window(), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);  // the log-off was called off
 
     PostMessageA(p.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -175,14 +173,14 @@ TEST_F(MainWindow, IconIsAddedOnceTheShellTakesItAutorunStartsHiddenLogOffSavesC
     keybd_event('E', 0, 0, 0);
     keybd_event('E', 0, KEYEVENTF_KEYUP, 0);
     std::string text;
-    HWND box = WaitForBox(p.ProcessId(), &text);
+    HWND box = WaitForBox(p.Running().pi.dwProcessId, &text);
     EXPECT_EQ(text, "Do you really want to close this application?");
     // Asked from the tray, the question belongs to no one: it would hide with the window.
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr);
     // Wine drops the icon of a window gone by itself, a moment later: a shell
     // in front hears whether the program took it away on its way out.
     EXPECT_EQ(WithStartingShell([&] { SendMessageA(box, WM_COMMAND, IDOK, 0); }), 1);
-    EXPECT_TRUE(p.WaitForExit(5000));
+    EXPECT_TRUE(p.Running().Ended(5000));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 namespace e2e {
 
 inline constexpr const char* kSettingsKey = "Software\\Veltrano\\General";
+inline constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // Polls cond every 20 ms for at most timeoutMs while this thread's own
 // messages keep flowing.
@@ -57,34 +59,56 @@ inline HWND WaitForBox(DWORD pid, std::string* text, DWORD ms = 10000) {
     return box;
 }
 
-inline std::string ReadRegistryText(const char* value) {
-    char buf[512] = {};
-    DWORD size = sizeof buf;
-    RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, value, RRF_RT_REG_SZ, nullptr, buf, &size);
-    return buf;
-}
-// The autorun command of this user, or the machine's, wide: the program's
-// folder may lie beyond the ANSI code page.
-inline std::wstring RunValue(HKEY root = HKEY_CURRENT_USER) {
+// A text value, wide: the program's folder may lie beyond the ANSI code page.
+inline std::wstring RegText(HKEY root, const std::string& key, const std::string& name, DWORD flags = RRF_RT_REG_SZ) {
+    const auto wide = [](const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); };
     wchar_t buf[512] = {};
     DWORD size = sizeof buf;
-    RegGetValueW(root, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Dravelquin",
-                 RRF_RT_REG_SZ, nullptr, buf, &size);
+    RegGetValueW(root, wide(key).c_str(), wide(name).c_str(), flags, nullptr, buf, &size);
     return buf;
 }
+// The autorun command of this user, or the machine's.
+inline std::wstring RunValue(HKEY root = HKEY_CURRENT_USER) { return RegText(root, kRunKey, "Dravelquin"); }
 inline void ClearProgramRegistry() {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Veltrano");
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-        RegDeleteKeyValueA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Dravelquin");
+        RegDeleteKeyValueA(root, kRunKey, "Dravelquin");
 }
 
 // The program's icon, asked of the shell: a change (NIM_MODIFY) is accepted
 // only for an icon it holds.
-inline bool TrayIcon(HWND owner, DWORD action = NIM_MODIFY) {
+inline bool TrayIcon(HWND owner) {
     NOTIFYICONDATAA d{};
     d.cbSize = NOTIFYICONDATAA_V1_SIZE, d.hWnd = owner, d.uID = kTrayIconId;
-    return Shell_NotifyIconA(action, &d) != FALSE;
+    return Shell_NotifyIconA(NIM_MODIFY, &d) != FALSE;
 }
+
+// A process of the test's own, ended with the test should it still run.
+struct Process {
+    PROCESS_INFORMATION pi{};
+    explicit Process(std::wstring commandLine, const wchar_t* folder = nullptr) {
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi);
+    }
+    Process(const Process&) = delete;
+    ~Process() {
+        if (!Ended(0)) TerminateProcess(pi.hProcess, 1), Ended(5000);
+        CloseHandle(pi.hProcess), CloseHandle(pi.hThread);
+    }
+    bool Ended(DWORD ms) const { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
+    bool Succeeds() const { DWORD code = 1; return Ended(60000) && GetExitCodeProcess(pi.hProcess, &code) && !code; }
+    // Its main window, found by its class: the title changes with every version.
+    HWND MainWindow() const {
+        HWND w = nullptr;
+        WaitFor([&] { return (w = WindowOf(pi.dwProcessId, "Veltrano.frmMain")) != nullptr; }, 15000);
+        return w;
+    }
+    bool ShowsReady() const {
+        const HWND w = MainWindow();
+        return w && WaitFor([&] { return WindowTextOf(GetDlgItem(w, kIdLblInfo)) == "Ready."; }, 5000);
+    }
+};
 
 // One copy of the program in a folder of its own, with its own server list.
 class Program {
@@ -94,54 +118,34 @@ public:
         GetTempPathW(MAX_PATH, temp);
         folder_ = temp + folderName + L"\\";
         CreateDirectoryW(folder_.c_str(), nullptr);
-        std::wstring exe = L"Z:" + std::wstring(VELTRANO_EXE, VELTRANO_EXE + strlen(VELTRANO_EXE));
-        for (wchar_t& c : exe) c = c == L'/' ? L'\\' : c;
+        const std::wstring exe = L"Z:" + std::filesystem::path(VELTRANO_EXE).make_preferred().wstring();
         CopyFileW(exe.c_str(), (folder_ + L"Veltrano.exe").c_str(), FALSE);
         WriteServerList(serverLines);
     }
-    ~Program() {
-        TerminateProcess(process_, 0);
-        WaitForSingleObject(process_, 5000);
-        CloseHandle(process_);
-    }
-
     void WriteServerList(const std::vector<std::string>& lines) const {
         std::ofstream list(std::filesystem::path(folder_ + L"ntp_servers.txt"), std::ios::binary);
         for (const auto& l : lines) list << l << "\r\n";
     }
     const std::wstring& Folder() const { return folder_; }
 
-    // Starts the exe and waits for its main window (found by its class: the title
-    // changes with every version), and for it to show unless it starts in the tray.
+    // Starts the exe and waits for its main window, and for it to show unless it starts in the tray.
     bool Start(bool shows = true) {
-        const PROCESS_INFORMATION pi = StartAnother();
-        CloseHandle(pi.hThread);
-        process_ = pi.hProcess;
-        pid_ = pi.dwProcessId;
-        const bool up = WaitFor([&] { return (hwnd_ = WindowOf(pid_, "Veltrano.frmMain")) != nullptr; }, 15000) &&
-                        (!shows || WaitFor([&] { return Visible(); }, 5000));
+        process_.emplace(L"\"" + folder_ + L"Veltrano.exe\"", folder_.c_str());
+        hwnd_ = process_->MainWindow();
+        const bool up = hwnd_ && (!shows || WaitFor([&] { return Visible(); }, 5000));
         Settle();
         return up;
     }
-    // A start from the same folder; returns its process.
-    PROCESS_INFORMATION StartAnother() const {
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        std::wstring cmd = L"\"" + folder_ + L"Veltrano.exe\"";
-        CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &si, &pi);
-        return pi;
-    }
+    // A start from the same folder.
+    Process StartAnother() const { return Process(L"\"" + folder_ + L"Veltrano.exe\"", folder_.c_str()); }
     // Until the program has most likely handled what was posted to it: Wine's
     // WaitForInputIdle only tells when a program first waits for input.
     void Settle() const {
-        WaitForInputIdle(process_, 3000);
+        WaitForInputIdle(process_->pi.hProcess, 3000);
         Sleep(100);
     }
-    bool WaitForExit(DWORD ms) const { return WaitForSingleObject(process_, ms) == WAIT_OBJECT_0; }
-
+    const Process& Running() const { return *process_; }
     HWND Window() const { return hwnd_; }
-    DWORD ProcessId() const { return pid_; }
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
     std::string Text(int id) const { return WindowTextOf(Control(id)); }
     // Whether the control comes to show text that starts with prefix; the text it shows otherwise.
@@ -181,17 +185,10 @@ public:
     }
     // A release of the left or right button on the icon, as the shell reports it.
     void ClickTrayIcon(UINT button) const { PostMessageA(hwnd_, kTrayCallbackMessage, kTrayIconId, button); }
-    // Shows the window from the tray, as the user would at first. True once
-    // it is normal and in front.
-    bool ShowFromTray() const {
-        ClickTrayIcon(WM_LBUTTONUP);
-        return WaitFor([&] { return Visible() && !IsIconic(hwnd_) && GetForegroundWindow() == hwnd_; }, 5000);
-    }
 
 private:
     std::wstring folder_;
-    HANDLE process_ = nullptr;
-    DWORD pid_ = 0;
+    std::optional<Process> process_;
     HWND hwnd_ = nullptr;
 };
 

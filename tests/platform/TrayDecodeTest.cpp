@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(TrayDecode, OnlyReleasesAndDoubleClickActWhileMinimised) {
+TEST(TrayDecode, OnlyReleasesOrADoubleClickActWhileMinimised) {
     constexpr uint64_t kId = uint64_t{1} << 16;  // the icon's id in the high word
     constexpr auto Show = TrayAction::ShowWindow, Menu = TrayAction::OpenMenu, No = TrayAction::Nothing;
     // Left up, left double click, right up act; a down and a right double click do not.

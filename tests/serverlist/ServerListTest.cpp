@@ -67,7 +67,7 @@ TEST(ServerList, LineEndSplitBetweenReadsEndsOneLine) {
     std::filesystem::remove_all(pattern);
 }
 
-TEST(ServerChooser, ItemIShowsEntryIAndNothingIsSelected) {
+TEST(ServerChooser, ItemIShowsEntryIUpToTheIndexRangeNoneSelected) {
     FakeList cmbServer;
     cmbServer.items = {"stale"};
     cmbServer.index = 0;

@@ -23,25 +23,7 @@ struct Case {
     bool failStores = false;
 };
 
-TEST(Autorun, MachineEntryOnlyForAnAdministratorsOwnFolderElseTheUsersAndOffRemovesWhatItMay) {
-    const std::set<RegistryRoot> both{LocalMachine, CurrentUser}, user{CurrentUser};
-    const std::set<std::string> installed{kFolder, kExe};
-    const Case cases[] = {
-        {"installed, elevated", 1, both, installed, {{{CurrentUser, kValue}, kOld}},
-         {{{LocalMachine, kValue}, kCommand}}, AutorunResult::Machine},
-        {"folder open to users", 1, both, {kExe}, {{{LocalMachine, kValue}, kOld}}, {{{CurrentUser, kValue}, kCommand}},
-         AutorunResult::User},
-        {"exe open to users", 1, both, {kFolder}, {}, {{{CurrentUser, kValue}, kCommand}}, AutorunResult::User},
-        {"standard user", 1, user, installed, {{{LocalMachine, kValue}, kOld}},
-         {{{LocalMachine, kValue}, kOld}, {{CurrentUser, kValue}, kCommand}}, AutorunResult::User},
-        {"nothing stores", 1, both, installed, {}, {}, AutorunResult::Failed, true},
-        {"off, elevated", 0, both, installed, {{{LocalMachine, kValue}, ""}, {{CurrentUser, kValue}, kOld}}, {},
-         AutorunResult::Removed},
-        {"off, standard user", 0, user, installed, {{{LocalMachine, kValue}, kOld}, {{CurrentUser, kValue}, kOld}},
-         {{{LocalMachine, kValue}, kOld}}, AutorunResult::Removed},
-        {"off, user key read-only", 0, {}, installed, {{{CurrentUser, kValue}, kOld}},
-         {{{CurrentUser, kValue}, kOld}}, AutorunResult::Failed},
-    };
+void ExpectEntries(std::initializer_list<Case> cases) {
     for (const Case& c : cases) {
         FakeRegistry registry;
         registry.writable = c.writable, registry.values = c.before, registry.failStores = c.failStores;
@@ -51,6 +33,32 @@ TEST(Autorun, MachineEntryOnlyForAnAdministratorsOwnFolderElseTheUsersAndOffRemo
         EXPECT_EQ(autorun.UpdateAutorun(chkAutoRun), c.result) << c.what;
         EXPECT_EQ(registry.values, c.after) << c.what;
     }
+}
+const std::set<RegistryRoot> kBoth{LocalMachine, CurrentUser}, kUser{CurrentUser};
+const std::set<std::string> kInstalled{kFolder, kExe};
+
+TEST(Autorun, MachineEntryOnlyForAnAdministratorsOwnFolderElseTheUsers) {
+    ExpectEntries({
+        {"installed, elevated", 1, kBoth, kInstalled, {{{CurrentUser, kValue}, kOld}},
+         {{{LocalMachine, kValue}, kCommand}}, AutorunResult::Machine},
+        {"folder open to users", 1, kBoth, {kExe}, {{{LocalMachine, kValue}, kOld}},
+         {{{CurrentUser, kValue}, kCommand}}, AutorunResult::User},
+        {"exe open to users", 1, kBoth, {kFolder}, {}, {{{CurrentUser, kValue}, kCommand}}, AutorunResult::User},
+        {"standard user", 1, kUser, kInstalled, {{{LocalMachine, kValue}, kOld}},
+         {{{LocalMachine, kValue}, kOld}, {{CurrentUser, kValue}, kCommand}}, AutorunResult::User},
+        {"nothing stores", 1, kBoth, kInstalled, {}, {}, AutorunResult::Failed, true},
+    });
+}
+
+TEST(Autorun, OffRemovesWhatItMay) {
+    ExpectEntries({
+        {"elevated", 0, kBoth, kInstalled, {{{LocalMachine, kValue}, ""}, {{CurrentUser, kValue}, kOld}}, {},
+         AutorunResult::Removed},
+        {"standard user", 0, kUser, kInstalled, {{{LocalMachine, kValue}, kOld}, {{CurrentUser, kValue}, kOld}},
+         {{{LocalMachine, kValue}, kOld}}, AutorunResult::Removed},
+        {"user key read-only", 0, {}, kInstalled, {{{CurrentUser, kValue}, kOld}}, {{{CurrentUser, kValue}, kOld}},
+         AutorunResult::Failed},
+    });
 }
 
 }  // namespace

@@ -24,12 +24,17 @@ struct Rig : SettingsRig<FakeSettingsStore, FakeRegistry, QueuePump> {
     }
 };
 
-TEST(Settings, LoadingShowsWhatFitsWritesNothingAndEachChangeStoresAllInOrder) {
-    // Under a minute shows 1, an offset not listed picks the default, 65537 is no 16-bit server index.
-    Rig r({{"Interval", "0"}, {"Auto", "1"}, {"AutoRun", "1"}, {"UseIP", "1"}, {"Offset", "-5"},
-                 {"ServerIndex", "65537"}});
+// Under a minute shows 1, an offset not listed picks the default, 65537 is no 16-bit server index.
+const std::map<std::string, std::string> kStored = {{"Interval", "0"}, {"Auto", "1"}, {"AutoRun", "1"},
+                                                    {"UseIP", "1"}, {"Offset", "-5"}, {"ServerIndex", "65537"}};
+
+TEST(Settings, LoadingWritesNothingThoughEveryHandlerRuns) {
     // Every handler ran, the queued ones too, and none of them wrote.
-    EXPECT_EQ(r.store.writes, (Strings{"Interval", "Interval", "Auto", "AutoRun", "UseIP", "Offset"}));
+    EXPECT_EQ(Rig(kStored).store.writes, (Strings{"Interval", "Interval", "Auto", "AutoRun", "UseIP", "Offset"}));
+}
+
+TEST(Settings, EachChangeStoresAllThatLoadingShowedInOrder) {
+    Rig r(kStored);
     r.store.writes.clear();
     r.chkUseIP.SetValue(0);
     EXPECT_EQ(r.store.writes, (Strings{"UseIP", "Interval=1", "Auto=1", "AutoRun=1", "UseIP=0", "Offset=0",
@@ -38,8 +43,11 @@ TEST(Settings, LoadingShowsWhatFitsWritesNothingAndEachChangeStoresAllInOrder) {
     EXPECT_EQ(r.registry.values, (FakeRegistry::Values{{machine, "C:\\Veltrano\\Veltrano.exe"}}));
     r.chkAutoRun.SetValue(0);  // off removes the autorun entry
     EXPECT_TRUE(r.registry.values.empty());
+}
 
-    // The offset chooser reaches OffsetMinutes only when saving; no selection keeps the last.
+// The chooser reaches OffsetMinutes only when saving; no selection keeps the last.
+TEST(Settings, OffsetFollowsTheChooserWhenSaved) {
+    Rig r({});
     for (auto [index, minutes] : {std::pair{4, 60}, {0, -60}, {-1, -60}}) {
         r.cmbOffset.index = static_cast<int16_t>(index);
         r.settings.SaveSettings();
