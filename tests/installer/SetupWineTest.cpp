@@ -308,6 +308,12 @@ TEST(Setup, OneInstallThroughItsUpgradeToItsUninstall) {
         EXPECT_EQ(refused.result, SyncReply::Result::Refused) << request;
         EXPECT_NE(refused.text.find(" is this computer"), std::string::npos) << refused.text;
     }
+    // By NTS too, the certificate judged by the service against the prefix's
+    // roots, after the turn that the same server's plain NTP left it.
+    std::ofstream(std::filesystem::path(dir + L"ntp_servers.txt"), std::ios::app)
+        << loopback::kRemoteNts << "||chronyd by NTS|nts\r\n";
+    const SyncReply nts = Ask(FormatRequest({loopback::kRemoteNts, "", false, true, 0, false, true}));
+    EXPECT_EQ(nts.result, SyncReply::Result::Set) << nts.text;
     // The program's own way there: the server is an hour late to its query,
     // which Wine refuses to set as Windows refuses a user, and right to the
     // service's.
