@@ -1,29 +1,37 @@
-// time_query HOST [RUNS]: one check against HOST per run, printing the
+// time_query HOST [RUNS] [nts]: one check against HOST per run, printing the
 // server's time as seconds since 1970 and how long each run took. Used to
-// compare with rdate and to time runs.
+// compare with rdate and to time runs. With nts, HOST is asked by NTS, and
+// each run's offset and time are printed: the first makes the key exchange.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "platform/EventPump_win.h"
 #include "platform/Socket_win.h"
 #include "platform/SystemClock_win.h"
+#include "platform/TlsClient_win.h"
 #include "tests/fakes/SyncRig.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    const bool nts = argc > 3 && std::string_view(argv[3]) == "nts";
+    Win32TlsClient tls;
     // Unpaced: this measures the runs, not the server's turns.
-    SyncRig<Win32Socket, Win32EventPump, Win32SystemClock> r({}, nullptr, nullptr, {0, 0});
+    SyncRig<Win32Socket, Win32EventPump, Win32SystemClock> r({}, nullptr, nullptr, {0, 0}, &tls);
 
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
-        const auto t = r.Run(Ask(argv[1])).serverTime;
+        const RunOutcome o = r.Run(Ask(argv[1], "", nts ? ServerProtocol::Nts : ServerProtocol::Time));
+        const auto& t = o.serverTime;
         ms.push_back(r.took * 1000);
+        if (nts && o.ntp)
+            std::printf("run %d offset_ms %.3f took_ms %.1f\n", i + 1, o.ntp->offsetUs / 1000.0, ms.back());
         if (!t) {
             std::printf("failed: %s\n", r.Last().c_str());
             return 1;
