@@ -10,13 +10,8 @@ inline constexpr const char* kLateOnce = "127.0.0.7";     // an hour late after 
 inline constexpr const char* kNobody = "127.0.0.9";       // nothing listens: refused
 inline constexpr const char* kIpv6Time = "::1";           // the right time over IPv6
 inline constexpr const char* kNtpShort = "127.0.0.20";      // SNTP on UDP port 123: a reply of 47 bytes
-inline constexpr const char* kNtpMode = "127.0.0.21";       // client mode
-inline constexpr const char* kNtpOrigin = "127.0.0.22";     // an originate timestamp one off
 inline constexpr const char* kNtpElsewhere = "127.0.0.23";  // a good reply, from 127.0.0.1
 inline constexpr const char* kNtpRate = "127.0.0.24";       // kiss-o'-death RATE
-inline constexpr const char* kNtpLeap = "127.0.0.25";       // leap indicator 3: not synchronised
-inline constexpr const char* kNtpZero = "127.0.0.26";       // a zero transmit timestamp
-inline constexpr const char* kNtpSilent = "127.0.0.27";     // never answers
 inline constexpr const char* kNtpFlood = "127.0.0.28";      // 5000 datagrams of 1000 bytes
 inline constexpr const char* kChronyd = "127.0.0.60";       // chronyd -x: this machine's time by NTP
 // Servers that are not this machine, for rules that refuse its own addresses.

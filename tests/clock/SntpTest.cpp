@@ -88,7 +88,6 @@ TEST(Sntp, OffsetAndDelayAcrossThe2036Wrap) {
     received.wMilliseconds = 10;
     const int64_t t2 = NtpToMicroseconds(0x0000000080000000), t3 = t2 + 1000;
     EXPECT_EQ(t2, (int64_t{1} << 32) * 1'000'000 + 500'000);
-    EXPECT_EQ(NtpToMicroseconds(0xFFFFFFFF00000000), 4294967295LL * 1'000'000);
     const ClockOffset c = OffsetAndDelay(MicrosecondsSince1900(sent), t2, t3, MicrosecondsSince1900(received));
     EXPECT_EQ(c.offsetUs, 1'495'500);
     EXPECT_EQ(c.delayUs, 9'000);

@@ -3,7 +3,6 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <psapi.h>
-#include <ws2tcpip.h>
 
 #include <gtest/gtest.h>
 
@@ -22,10 +21,7 @@ using RealRig = SyncRig<Win32Socket, Win32EventPump, Win32SystemClock>;
 // While a run waits the window keeps handling its messages, and no reply is
 // held whole: the flood sends 64 MiB.
 TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
-    addrinfo* list = nullptr;
-    const bool hostsFile = getaddrinfo(loopback::kBlackHoledFirst, "37", nullptr, &list) == 0;
-    if (hostsFile) freeaddrinfo(list);
-    const double attempt = hostsFile ? Win32Socket::kAttemptTimeoutMs / 1000.0 : 0;
+    const double attempt = Win32Socket::kAttemptTimeoutMs / 1000.0;
     const std::string ok = " Local time is OK", noResponse = " No response received from NTP server.",
                       timeout = " Timeout awaiting for a response.",
                       badData = " Error in data received from NTP server, try again";
@@ -38,19 +34,14 @@ TEST(WinsockRun, EachServerEndsWithItsMessageInTimeWhileTheWindowRuns) {
         {loopback::kTimeService, "", ok},
         {loopback::kIpv6Time, "", ok},
         // The first address never answers: the next one gets its time.
-        {hostsFile ? loopback::kBlackHoledFirst : "localhost", "", ok, attempt, 4},
+        {loopback::kBlackHoledFirst, "", ok, attempt, 4},
         {loopback::kNobody, "An error occurred: 10061:", noResponse},
         {"no-such-host.invalid", "An error occurred: 11001:", noResponse},
         {loopback::kBlackHole, "", timeout, 8, 9.5},  // alone: the run's own time-out
         {loopback::kFlood, "", badData, 0, 9.5},
         {loopback::kNtpShort, "", badData, 0, 2, ntp},
-        {loopback::kNtpMode, "", badData, 0, 2, ntp},
-        {loopback::kNtpOrigin, "", timeout, 8, 9.5, ntp},  // not our request: the wait goes on
-        {loopback::kNtpElsewhere, "", timeout, 8, 9.5, ntp},
+        {loopback::kNtpElsewhere, "", timeout, 8, 9.5, ntp},  // from another address: the wait goes on
         {loopback::kNtpRate, "", " 127.0.0.24 asked not to be queried any more (RATE)", 0, 2, ntp},
-        {loopback::kNtpLeap, "", badData, 0, 2, ntp},
-        {loopback::kNtpZero, "", badData, 0, 2, ntp},
-        {loopback::kNtpSilent, "", timeout, 8, 9.5, ntp},
         {loopback::kNtpFlood, "", badData, 0, 2, ntp},
     };
     static int ticks = 0;
