@@ -35,9 +35,9 @@ bool Ended(std::string_view bytes, size_t maxBytes) {
 }  // namespace
 
 std::string FormatRequest(const SyncRequest& r) {
+    const char* protocol = r.nts ? " nts " : r.ntp ? " ntp " : " time ";
     return std::string(kHeader) + "\nserver " + r.host + "|" + r.address + "\noptions " + (r.useAddress ? "1" : "0") +
-           (r.nts ? " nts " : r.ntp ? " ntp " : " time ") + std::to_string(r.offsetMinutes) + (r.automatic ? " auto" : " user") +
-           "\nend\n";
+           protocol + std::to_string(r.offsetMinutes) + (r.automatic ? " auto" : " user") + "\nend\n";
 }
 
 bool RequestEnded(std::string_view bytes) { return Ended(bytes, kMaxRequestBytes); }

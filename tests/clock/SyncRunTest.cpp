@@ -43,7 +43,8 @@ TEST(StatusText, EveryTextOfTheStatusLineBlanksIncluded) {
          " Clock not changed - the difference of 19676423 seconds was not confirmed."},
         {{.kind = K::ThisMachine, .text = "::1"}, " ::1 is this computer: the time service takes no time from it"},
         {{.kind = K::ThisMachine}, " The server's address is unknown: the time service takes no time from it"},
-        {{.kind = K::Kiss, .server = "192.0.2.1", .text = "RATE"}, " 192.0.2.1 asked not to be queried any more (RATE)"},
+        {{.kind = K::Kiss, .server = "192.0.2.1", .text = "RATE"},
+         " 192.0.2.1 asked not to be queried any more (RATE)"},
         {{.kind = K::Busy}, " The time service is busy - try again later."},
         {{.kind = K::CannotGetTime, .error = {6, "Overflow"}},
          " Cannot get time from server! (An error occurred) 6:Overflow"},
@@ -90,7 +91,8 @@ TEST(SyncPanel, RequestComesFromTheChosenLineAndUseIp) {
     for (int16_t index : {-1, 3}) {
         r.cmbServer.index = index;
         r.panel.SyncTime(kSetClock, RunBy::User);
-        EXPECT_EQ(r.lblInfo.Text(), index < 0 ? " No server selected" : " No data for this server, please select server");
+        EXPECT_EQ(r.lblInfo.Text(),
+                  index < 0 ? " No server selected" : " No data for this server, please select server");
     }
     EXPECT_TRUE(r.clock.setCalls.empty());
 }
