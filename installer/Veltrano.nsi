@@ -1,10 +1,15 @@
 ; Veltrano's setup for all users of a computer. Built by scripts/package.sh:
 ;   makensis -DVERSION=x.y.z -DBIN=<folder of Veltrano.exe> -DOUTFILE=<setup.exe> Veltrano.nsi
 ; The version comes from project(VERSION) in CMakeLists.txt, by way of that script.
+; -DSIGN_UNINSTALLER=<command>: run with the uninstaller's path, to sign it before it is packed.
 
 ; A 64-bit program gets a 64-bit setup: it sees the 64-bit Program Files and registry.
 Target amd64-unicode
 SetCompressor /SOLID lzma
+
+!ifdef SIGN_UNINSTALLER
+    !uninstfinalize '${SIGN_UNINSTALLER} "%1"' = 0
+!endif
 
 !include LogicLib.nsh
 !include FileFunc.nsh

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
           wine wine64 xvfb xdotool x11-utils imagemagick xinetd rdate procps python3
-          clang-14 libclang-rt-14-dev nsis zip iproute2 openssl)
+          clang-14 libclang-rt-14-dev nsis zip iproute2 openssl osslsigncode)
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)

@@ -31,9 +31,32 @@ echo "== fuzzing (about 20 s a target)"
 bash scripts/fuzz.sh 20
 record "fuzzing" $?
 
+# Signed by a throwaway root and checked against it; never time-stamped,
+# which would take a server elsewhere.
+echo "== release signed (scripts/package.sh, osslsigncode verify)"
+keys=$(mktemp -d)
+(
+    set -e
+    cd "$keys"
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 2 -subj /CN=Veltrano-test-root \
+        -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign 2>/dev/null
+    openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr -subj /CN=Veltrano-test-signer 2>/dev/null
+    printf 'keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
+    openssl x509 -req -in signer.csr -CA root.pem -CAkey root.key -CAcreateserial -days 2 -extfile signer.ext \
+        -out signer.pem 2>/dev/null
+    openssl pkcs12 -export -inkey signer.key -in signer.pem -passout pass:test -out signer.p12
+    cd "$root"
+    VELTRANO_SIGN_PFX=$keys/signer.p12 VELTRANO_SIGN_PASSWORD=test bash scripts/package.sh
+    for f in build/package/Veltrano.exe build/package/uninstall.exe build/dist/Veltrano-*-setup.exe; do
+        osslsigncode verify -CAfile "$keys/root.pem" -in "$f" >/dev/null || { echo "not signed: $f"; exit 1; }
+    done
+)
+record "release signed" $?
+rm -rf "$keys"
+
 # The setup that the Windows tests install, and the portable zip.
-echo "== release (scripts/package.sh)"
-bash scripts/package.sh
+echo "== release unsigned (scripts/package.sh)"
+env -u VELTRANO_SIGN_PFX bash scripts/package.sh
 record "release packages" $?
 
 # Two runs on one machine take turns: each picks the first free display
