@@ -329,6 +329,7 @@ Section "Veltrano"
     Call ProtectInstallFolder
     File "${BIN}/Veltrano.exe"
     File "${BIN}/veltrano-help.html"
+    File "${BIN}/THIRD-PARTY-NOTICES.txt"
     ; The server list is the user's: one already there stays as it is, and
     ; the list of this version lies beside it.
     ${If} ${FileExists} "$INSTDIR\ntp_servers.txt"
@@ -339,6 +340,7 @@ Section "Veltrano"
     WriteUninstaller "$INSTDIR\uninstall.exe"
     !insertmacro ResetFileSecurity "Veltrano.exe"
     !insertmacro ResetFileSecurity "veltrano-help.html"
+    !insertmacro ResetFileSecurity "THIRD-PARTY-NOTICES.txt"
     !insertmacro ResetFileSecurity "ntp_servers.txt"
     !insertmacro ResetFileSecurity "ntp_servers.new.txt"
     !insertmacro ResetFileSecurity "uninstall.exe"
@@ -376,6 +378,7 @@ Section "Uninstall"
     Call un.DeleteTimeService
     Delete "$INSTDIR\Veltrano.exe"
     Delete "$INSTDIR\veltrano-help.html"
+    Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
     Delete "$INSTDIR\ntp_servers.txt"
     Delete "$INSTDIR\ntp_servers.new.txt"
     Delete "$INSTDIR\uninstall.exe"

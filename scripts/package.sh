@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the release into build/dist:
 #   Veltrano-<version>-setup.exe     installs for all users (installer/Veltrano.nsi)
-#   Veltrano-<version>-portable.zip  the program's folder: exe, server list, help page
+#   Veltrano-<version>-portable.zip  the program's folder: exe, server list, help page, notices
 # The version is project(VERSION) of CMakeLists.txt, as CMake saw it.
 #
 # With VELTRANO_SIGN_PFX (a PKCS#12 file holding a code-signing certificate
@@ -60,5 +60,10 @@ setup=$dist/Veltrano-$version-setup.exe
 makensis -V2 -WX -DVERSION="$version" -DBIN="$stage" -DOUTFILE="$setup" "${nsis_sign[@]}" installer/Veltrano.nsi
 ((${#nsis_sign[@]} == 0)) || sign "$setup"
 # -X: no owner or time zone fields that differ from one machine to the next.
+<<<<<<< HEAD
 (cd "$stage" && zip -q -X "$dist/Veltrano-$version-portable.zip" Veltrano.exe ntp_servers.txt veltrano-help.html)
+=======
+(cd "$bin" && zip -q -X "$dist/Veltrano-$version-portable.zip" Veltrano.exe ntp_servers.txt veltrano-help.html \
+    THIRD-PARTY-NOTICES.txt)
+>>>>>>> helper-g
 ls -l "$dist"

@@ -2,9 +2,11 @@
 # Installs what building and testing Veltrano needs on Debian, once.
 set -euo pipefail
 
+# fonts-liberation2 has Arial's metrics, and Wine draws Arial with it: without
+# it the window falls back to DejaVu Sans, which is wider, and its labels wrap.
 packages=(cmake ninja-build g++ googletest libgtest-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
           wine wine64 xvfb xdotool x11-utils imagemagick xinetd rdate procps python3
-          clang-14 libclang-rt-14-dev nsis zip iproute2 openssl osslsigncode)
+          clang-14 libclang-rt-14-dev nsis zip iproute2 openssl osslsigncode fonts-liberation2)
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)

@@ -269,8 +269,15 @@ TEST(Setup, OneInstallThroughItsUpgradeToItsUninstall) {
     OpenToEveryone(dir.substr(0, dir.size() - 1));
     ASSERT_TRUE(EveryoneMayWrite(dir.substr(0, dir.size() - 1)));
     ASSERT_TRUE(Process(L"\"" + setup + L"\" /S").Succeeds()) << "made by scripts/package.sh?";
-    for (const wchar_t* file : {L"Veltrano.exe", L"ntp_servers.txt", L"veltrano-help.html", L"uninstall.exe"})
+    for (const wchar_t* file :
+         {L"Veltrano.exe", L"ntp_servers.txt", L"veltrano-help.html", L"THIRD-PARTY-NOTICES.txt", L"uninstall.exe"})
         EXPECT_TRUE(Exists(dir + file)) << file;
+    // The licences of all the exe links: the C runtime, GCC's runtime with its exception, Mbed TLS.
+    std::ifstream noticesFile(std::filesystem::path(dir + L"THIRD-PARTY-NOTICES.txt"), std::ios::binary);
+    const std::string notices(std::istreambuf_iterator<char>(noticesFile), {});
+    for (const char* part : {"the mingw-w64 project", "GCC RUNTIME LIBRARY EXCEPTION", "Apache License"})
+        EXPECT_NE(notices.find(part), std::string::npos) << part;
+    noticesFile.close();  // or the uninstaller could not delete it
     EXPECT_TRUE(Exists(link));
     for (const char* value : {"DisplayName", "Publisher", "DisplayIcon", "InstallLocation", "EstimatedSize",
                               "UninstallString", "QuietUninstallString", "NoModify", "NoRepair"})
