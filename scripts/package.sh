@@ -43,7 +43,7 @@ dist=$PWD/build/dist
 rm -rf "$dist" "$stage"
 mkdir -p "$dist" "$stage"
 # A copy: the tests run the build's own exe, whichever way the release was signed.
-cp build/windows/bin/{Veltrano.exe,ntp_servers.txt,veltrano-help.html} "$stage"
+cp build/windows/bin/{Veltrano.exe,ntp_servers.txt,veltrano-help.html,THIRD-PARTY-NOTICES.txt} "$stage"
 
 nsis_sign=()
 if [ -n "${VELTRANO_SIGN_PFX-}" ]; then
@@ -60,10 +60,6 @@ setup=$dist/Veltrano-$version-setup.exe
 makensis -V2 -WX -DVERSION="$version" -DBIN="$stage" -DOUTFILE="$setup" "${nsis_sign[@]}" installer/Veltrano.nsi
 ((${#nsis_sign[@]} == 0)) || sign "$setup"
 # -X: no owner or time zone fields that differ from one machine to the next.
-<<<<<<< HEAD
-(cd "$stage" && zip -q -X "$dist/Veltrano-$version-portable.zip" Veltrano.exe ntp_servers.txt veltrano-help.html)
-=======
-(cd "$bin" && zip -q -X "$dist/Veltrano-$version-portable.zip" Veltrano.exe ntp_servers.txt veltrano-help.html \
+(cd "$stage" && zip -q -X "$dist/Veltrano-$version-portable.zip" Veltrano.exe ntp_servers.txt veltrano-help.html \
     THIRD-PARTY-NOTICES.txt)
->>>>>>> helper-g
 ls -l "$dist"
