@@ -84,9 +84,10 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    // COM's own threads may take and drop references beside the window's thread.
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(InterlockedIncrement(&refs_)); }
     ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
+        const ULONG left = ULONG(InterlockedDecrement(&refs_));
         if (!left) delete this;
         return left;
     }
@@ -181,7 +182,8 @@ private:
 
     template <typename F>
     HRESULT Read(const VARIANT& child, F answer) {
-        if (!command_) return RPC_E_DISCONNECTED;
+        // The window may go before the button object that owns it.
+        if (!command_ || !command_->Hwnd()) return RPC_E_DISCONNECTED;
         return IsSelf(child) ? answer() : E_INVALIDARG;
     }
     static HRESULT NotSupported(BSTR* out) {
@@ -190,7 +192,7 @@ private:
     }
 
     Command* command_;
-    ULONG refs_ = 1;  // the button's own
+    LONG refs_ = 1;  // the button's own
 };
 
 Command::Command() : logic_(*this), painter_(ThisModule()) {}
