@@ -144,3 +144,25 @@ bool CommandLogic::HasAccessKey(char c) const {
         if (lower(k) == lower(c)) return true;
     return false;
 }
+
+std::string CommandLogic::AccessibleName() const {
+    std::string name;
+    for (size_t i = 0; i < caption_.size(); ++i) {
+        if (caption_[i] == '&' && ++i == caption_.size()) break;
+        name += caption_[i];
+    }
+    return name;
+}
+
+std::string CommandLogic::AccessibleShortcut() const {
+    // The key that presses the button now, which may be an earlier caption's.
+    return accessKeys_.empty() ? std::string() : "Alt+" + accessKeys_;
+}
+
+uint32_t CommandLogic::AccessibleState(bool focused) const {
+    if (!enabled_) return kAccUnavailable;
+    uint32_t state = kAccFocusable;
+    if (focused) state |= kAccFocused;
+    if (mousePressed_) state |= kAccPressed;
+    return state;
+}

@@ -30,6 +30,15 @@ enum ButtonStates : uint8_t {
     StateHighLightSelect = 4,
 };
 
+// The state bits that assistive technology reads, with MSAA's values so that
+// the window side hands them on as they are.
+enum AccessibleStates : uint32_t {
+    kAccUnavailable = 0x1,
+    kAccFocused = 0x4,
+    kAccPressed = 0x8,
+    kAccFocusable = 0x100000,
+};
+
 // Mouse buttons as the host reports them.
 constexpr int kLeftButton = 1, kRightButton = 2, kMiddleButton = 4;
 
@@ -69,6 +78,14 @@ public:
 
     // Whether typing c with the access-key modifier should press this button.
     bool HasAccessKey(char c) const;
+
+    // What a screen reader says of the button: the caption as it shows (no
+    // "&" markers), the access key that works as "Alt+K" (empty without one,
+    // and while disabled), and the state bits; focused is the window
+    // system's word, which this logic does not keep.
+    std::string AccessibleName() const;
+    std::string AccessibleShortcut() const;
+    uint32_t AccessibleState(bool focused) const;
 
     ButtonStates ButtonState() const { return buttonState_; }
     bool MousePressed() const { return mousePressed_; }

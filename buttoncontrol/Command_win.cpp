@@ -1,14 +1,199 @@
 #include "buttoncontrol/Command_win.h"
 
+#include <oleacc.h>
 #include <windowsx.h>
 
+#include <new>
+#include <type_traits>
+
 namespace {
+
+// Posted to itself, so that a reader's call returns before the click's own
+// work (a message box, say) begins.
+constexpr UINT kMsgDefaultAction = WM_USER + 1;
 
 HINSTANCE ThisModule() {
     return GetModuleHandleA(nullptr);
 }
 
+// oleacc is not a KnownDLL: imported statically it would be looked for beside
+// the exe first. Loaded from the system folder, once a reader first asks.
+// oleaut32 (for BSTRs) is loaded by oleacc itself.
+struct Oleacc {
+    decltype(&LresultFromObject) lresultFromObject = nullptr;
+    decltype(&AccessibleObjectFromWindow) objectFromWindow = nullptr;
+    decltype(&SysAllocString) sysAllocString = nullptr;
+};
+
+const Oleacc& OleaccFunctions() {
+    static const Oleacc functions = [] {
+        Oleacc f;
+        const HMODULE dll = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        const HMODULE oleaut = dll ? LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32) : nullptr;
+        if (!dll || !oleaut) return f;
+        const auto get = [](HMODULE m, const char* name, auto& fn) {
+            using Fn = std::remove_reference_t<decltype(fn)>;
+            fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(m, name)));
+        };
+        get(dll, "LresultFromObject", f.lresultFromObject);
+        get(dll, "AccessibleObjectFromWindow", f.objectFromWindow);
+        get(oleaut, "SysAllocString", f.sysAllocString);
+        if (!f.objectFromWindow || !f.sysAllocString) f.lresultFromObject = nullptr;
+        return f;
+    }();
+    return functions;
+}
+
+HRESULT Text(const std::string& text, BSTR* out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (text.empty()) return S_FALSE;
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), int(wide.size())));
+    *out = OleaccFunctions().sysAllocString(wide.c_str());
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+bool IsSelf(const VARIANT& child) {
+    return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
+}
+
+HRESULT Number(LONG value, VARIANT* out) {
+    if (!out) return E_POINTER;
+    out->vt = VT_I4;
+    out->lVal = value;
+    return S_OK;
+}
+
 }  // namespace
+
+// The button as MSAA sees it: one object without children. Readers in other
+// processes may keep it after the button is gone; then every call says so.
+class CommandAccessible final : public IAccessible {
+public:
+    explicit CommandAccessible(Command& command) : command_(&command) {}
+    void Detach() { command_ = nullptr; }
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (iid != __uuidof(IUnknown) && iid != __uuidof(IDispatch) && iid != __uuidof(IAccessible))
+            return E_NOINTERFACE;
+        *out = static_cast<IAccessible*>(this);
+        AddRef();
+        return S_OK;
+    }
+    // COM's own threads may take and drop references beside the window's thread.
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = ULONG(InterlockedDecrement(&refs_));
+        if (!left) delete this;
+        return left;
+    }
+
+    // IDispatch: readers call the IAccessible methods directly.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    // IAccessible
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!command_) return RPC_E_DISCONNECTED;
+        return OleaccFunctions().objectFromWindow(command_->Hwnd(), DWORD(OBJID_WINDOW), __uuidof(IDispatch),
+                                                  reinterpret_cast<void**>(out));
+    }
+    HRESULT STDMETHODCALLTYPE get_accChildCount(long* out) override {
+        if (!out) return E_POINTER;
+        *out = 0;
+        return command_ ? S_OK : RPC_E_DISCONNECTED;
+    }
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT, IDispatch** out) override {
+        if (out) *out = nullptr;
+        return E_INVALIDARG;
+    }
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* out) override {
+        return Read(child, [&] { return Text(command_->Logic().AccessibleName(), out); });
+    }
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* out) override {
+        return Read(child, [&] { return Text(command_->Logic().AccessibleShortcut(), out); });
+    }
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* out) override {
+        return Read(child, [&] { return Text("Press", out); });
+    }
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* out) override {
+        return Read(child, [&] { return Number(ROLE_SYSTEM_PUSHBUTTON, out); });
+    }
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* out) override {
+        return Read(child, [&] { return Number(LONG(command_->Logic().AccessibleState(command_->HasFocus())), out); });
+    }
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* out) override {
+        if (!out) return E_POINTER;
+        out->vt = VT_EMPTY;
+        if (!command_) return RPC_E_DISCONNECTED;
+        return command_->HasFocus() ? Number(CHILDID_SELF, out) : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE accLocation(long* x, long* y, long* w, long* h, VARIANT child) override {
+        if (!x || !y || !w || !h) return E_POINTER;
+        return Read(child, [&] {
+            RECT r;
+            if (!GetWindowRect(command_->Hwnd(), &r)) return E_FAIL;
+            *x = r.left, *y = r.top, *w = r.right - r.left, *h = r.bottom - r.top;
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* out) override {
+        if (!out) return E_POINTER;
+        out->vt = VT_EMPTY;
+        if (!command_) return RPC_E_DISCONNECTED;
+        RECT r;
+        const bool inside = GetWindowRect(command_->Hwnd(), &r) && PtInRect(&r, POINT{x, y});
+        return inside ? Number(CHILDID_SELF, out) : S_FALSE;
+    }
+    // Neighbours are the parent's to tell: readers ask it for them.
+    HRESULT STDMETHODCALLTYPE accNavigate(long, VARIANT start, VARIANT* out) override {
+        if (!out) return E_POINTER;
+        out->vt = VT_EMPTY;
+        return Read(start, [] { return S_FALSE; });
+    }
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
+        return Read(child, [&] { return PostMessageA(command_->Hwnd(), kMsgDefaultAction, 0, 0) ? S_OK : E_FAIL; });
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT, BSTR* out) override { return NotSupported(out); }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT, BSTR* out) override { return NotSupported(out); }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* out) override { return NotSupported(out); }
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* out, VARIANT, long*) override { return NotSupported(out); }
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* out) override {
+        if (out) out->vt = VT_EMPTY;
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    HRESULT STDMETHODCALLTYPE accSelect(long, VARIANT) override { return DISP_E_MEMBERNOTFOUND; }
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return DISP_E_MEMBERNOTFOUND; }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return DISP_E_MEMBERNOTFOUND; }
+
+private:
+    ~CommandAccessible() = default;
+
+    template <typename F>
+    HRESULT Read(const VARIANT& child, F answer) {
+        // The window may go before the button object that owns it.
+        if (!command_ || !command_->Hwnd()) return RPC_E_DISCONNECTED;
+        return IsSelf(child) ? answer() : E_INVALIDARG;
+    }
+    static HRESULT NotSupported(BSTR* out) {
+        if (out) *out = nullptr;
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+    Command* command_;
+    LONG refs_ = 1;  // the button's own
+};
 
 Command::Command() : logic_(*this), painter_(ThisModule()) {}
 
@@ -16,6 +201,7 @@ Command::~Command() {
     // The window goes first: its last messages still draw into the face.
     DestroyOwnWindow();
     if (faceDc_ && faceDcOriginal_) SelectObject(faceDc_.get(), faceDcOriginal_);
+    if (accessible_) accessible_->Detach(), accessible_->Release();
 }
 
 bool Command::RegisterWindowClass() {
@@ -41,9 +227,16 @@ bool Command::Create(HWND parent, int id, const RECT& rect, const std::string& c
 }
 
 void Command::SetCaption(const std::string& caption) {
-    // The window text carries the caption too, for screen readers and FindWindowEx.
+    // The window text carries the caption too, for FindWindowEx.
     if (hwnd_) SetWindowTextA(hwnd_.get(), caption.c_str());
+    const std::string name = logic_.AccessibleName();
     logic_.SetCaption(caption);
+    if (hwnd_ && logic_.AccessibleName() != name)
+        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd_.get(), OBJID_CLIENT, CHILDID_SELF);
+}
+
+void Command::DoDefaultAction() {
+    if (logic_.Enabled()) Command_AccessKeyPress();
 }
 
 void Command::SetDpi(int dpi) {
@@ -112,10 +305,20 @@ LRESULT Command::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (!releasingCapture_) logic_.LostCapture();
         return 0;
     case WM_SETFOCUS:
+        hasFocus_ = true;
         logic_.GotFocus();
+        NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd, OBJID_CLIENT, CHILDID_SELF);
+        NotifyStateChange();
         return 0;
     case WM_KILLFOCUS:
+        hasFocus_ = false;
         logic_.LostFocus();
+        NotifyStateChange();
+        return 0;
+    case WM_GETOBJECT:
+        return Command_GetObject(wp, lp);
+    case kMsgDefaultAction:
+        DoDefaultAction();
         return 0;
     case WM_TIMER:
         if (wp == kTmrMouse) logic_.TmrMouseTick();
@@ -185,6 +388,7 @@ void Command::Command_MouseUp(int button) {
         releasingCapture_ = false;
     }
     logic_.MouseUp(button);
+    NotifyStateChange();
 }
 
 void Command::Command_AccessKeyPress() {
@@ -224,9 +428,27 @@ bool Command::PressAccessKey(HWND topLevel, char key) {
     return true;
 }
 
+LRESULT Command::Command_GetObject(WPARAM wp, LPARAM lp) {
+    HWND hwnd = hwnd_.get();
+    const Oleacc& oleacc = OleaccFunctions();
+    if (static_cast<DWORD>(lp) != static_cast<DWORD>(OBJID_CLIENT) || !oleacc.lresultFromObject)
+        return DefWindowProcA(hwnd, WM_GETOBJECT, wp, lp);
+    if (!accessible_) accessible_ = new (std::nothrow) CommandAccessible(*this);
+    if (!accessible_) return DefWindowProcA(hwnd, WM_GETOBJECT, wp, lp);
+    return oleacc.lresultFromObject(__uuidof(IAccessible), wp, accessible_);
+}
+
+void Command::NotifyStateChange() {
+    const uint32_t state = logic_.AccessibleState(hasFocus_);
+    if (!hwnd_ || state == accessibleState_) return;
+    accessibleState_ = state;
+    NotifyWinEvent(EVENT_OBJECT_STATECHANGE, hwnd_.get(), OBJID_CLIENT, CHILDID_SELF);
+}
+
 void Command::DrawFace(const FaceDrawing& face) {
     if (!faceDc_) return;
     painter_.Paint(faceDc_.get(), width_, height_, face);
+    NotifyStateChange();
     if (hwnd_) {
         InvalidateRect(hwnd_.get(), nullptr, FALSE);
         UpdateWindow(hwnd_.get());

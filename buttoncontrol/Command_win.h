@@ -9,6 +9,8 @@
 #include "platform/Controls.h"
 #include "platform/UniqueHandle_win.h"
 
+class CommandAccessible;
+
 // The program's push button as a child window of class "Veltrano.Command".
 // It reports a click to its parent as WM_COMMAND with BN_CLICKED and its id,
 // so a container handles it like any button.
@@ -42,6 +44,9 @@ public:
     void StopPoll() { KillTimer(hwnd_.get(), kTmrMouse); }
 
     const CommandLogic& Logic() const { return logic_; }
+    bool HasFocus() const { return hasFocus_; }
+    // What a screen reader's "press" does: a left click, and nothing while disabled.
+    void DoDefaultAction();
 
     // For a container's message loop, before IsDialogMessage: Alt with the
     // access key of an enabled button in msg's top-level window presses that
@@ -60,6 +65,9 @@ private:
     void Command_MouseUp(int button);
     void Command_MouseMove(LPARAM pos);
     void Command_AccessKeyPress();
+    LRESULT Command_GetObject(WPARAM wp, LPARAM lp);
+    // Tells assistive technology when the state bits it reads have changed.
+    void NotifyStateChange();
 
     // CommandHost
     void DrawFace(const FaceDrawing& face) override;
@@ -72,6 +80,11 @@ private:
     FacePainter painter_;
     int width_ = 0, height_ = 0;
     bool releasingCapture_ = false;  // the capture goes because of a release, not taken away
+    bool hasFocus_ = false;
+    uint32_t accessibleState_ = 0;  // as last announced
+    // Made at the first WM_GETOBJECT; readers may hold it after the button is
+    // gone, so the button cuts its link back before it goes.
+    CommandAccessible* accessible_ = nullptr;
     // The retained face: the bitmap stays selected into faceDc_ for the
     // control's life; the DC goes first.
     UniqueGdiObj<HBITMAP> faceBitmap_;

@@ -84,6 +84,8 @@ TEST(CommandStates, Transitions) {
             // Looks pressed in while hovered, and still when the focus came through the hover.
             EXPECT_EQ(face.invertGradient, c.to == H || (c.to == HS && c.from == H));
         }
+        // MSAA's unavailable alone, or focusable, focused (as told) and pressed.
+        EXPECT_EQ(r.button.AccessibleState(true), c.to == D ? 0x1u : 0x100004u | (c.event == LeftDown ? 0x8u : 0u));
         EXPECT_EQ(drawn, c.drawn);
     }
 }
@@ -91,10 +93,11 @@ TEST(CommandStates, Transitions) {
 TEST(CommandDrawing, AccessKeyFollowsTheCaption) {
     Rig r(StateNormal);
     r.button.SetCaption("Salt && &Pepper");
+    EXPECT_EQ(r.button.AccessibleName(), "Salt & Pepper") << "as a screen reader hears it";
     r.button.SetCaption("No key here");  // keeps the key of the caption before
-    EXPECT_TRUE(r.button.HasAccessKey('p') && r.button.AccessKeys() == "P") << r.button.AccessKeys();
+    EXPECT_TRUE(r.button.HasAccessKey('p') && r.button.AccessibleShortcut() == "Alt+P") << r.button.AccessKeys();
     r.button.SetEnabled(false);
-    EXPECT_FALSE(r.button.HasAccessKey('P'));
+    EXPECT_FALSE(r.button.HasAccessKey('P') || r.button.AccessibleShortcut() != "") << r.button.AccessibleShortcut();
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 // time servers that scripts/test.sh starts. Checks that do not disturb each
 // other share one run of the program.
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <array>
 #include <atomic>
+#include <map>
 #include <thread>
 
 #include "LoopbackPlan.h"
@@ -181,6 +183,47 @@ TEST_F(MainWindow, IconIsAddedFromLogonToExit) {
     // in front hears whether the program took it away on its way out.
     EXPECT_EQ(WithStartingShell([&] { SendMessageA(box, WM_COMMAND, IDOK, 0); }), 1);
     EXPECT_TRUE(p.Running().Ended(5000));
+}
+
+// A screen reader in another process: each button read through MSAA, and
+// "Press" starts a check (against the black hole, which keeps the buttons
+// disabled for a while) and does nothing on a disabled button.
+TEST_F(MainWindow, ButtonsReadAndPressedByScreenReaders) {
+    Program p(L"Veltrano e2e msaa", Servers({loopback::kBlackHole}));
+    ASSERT_TRUE(p.Start());
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    const VARIANT self{{{VT_I4, 0, 0, 0, {.lVal = CHILDID_SELF}}}};
+    std::map<int, IAccessible*> read;
+    const auto number = [&](int id, auto get) { VARIANT v{}; return (read[id]->*get)(self, &v) == S_OK ? v.lVal : -1; };
+    const auto text = [&](int id, auto get) {
+        BSTR b = nullptr;
+        const std::wstring t = (read[id]->*get)(self, &b) == S_OK ? b : L"";
+        return SysFreeString(b), t;
+    };
+    for (auto [id, name] : {std::pair{kIdCmdEdit, L"Edit Server List|Alt+E"}, {kIdCmdHelp, L"Help|Alt+H"},
+                            {kIdCmdReload, L"Reload Server List|Alt+R"}, {kIdCmdCheckTime, L"Check Time|Alt+C"},
+                            {kIdCmdWebsite, L"Website|Alt+W"}, {kIdCmdDateTimeSettings, L"Date & Time...|Alt+D"},
+                            {kIdCmdSynchronize, L"Synchronize|Alt+S"}}) {
+        AccessibleObjectFromWindow(p.Control(id), OBJID_CLIENT, __uuidof(IAccessible), (void**)&read[id]);
+        ASSERT_NE(read[id], nullptr) << id;
+        EXPECT_EQ(text(id, &IAccessible::get_accName) + L"|" + text(id, &IAccessible::get_accKeyboardShortcut), name);
+        EXPECT_EQ(std::pair(number(id, &IAccessible::get_accRole), number(id, &IAccessible::get_accState)),
+                  std::pair(long{ROLE_SYSTEM_PUSHBUTTON}, long{STATE_SYSTEM_FOCUSABLE})) << id;
+    }
+    static HWND watched = p.Control(kIdCmdSynchronize);
+    static int changes = 0;
+    const HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr,
+        [](HWINEVENTHOOK, DWORD, HWND h, LONG o, LONG, DWORD, DWORD) { changes += h == watched && o == OBJID_CLIENT; },
+        p.Running().pi.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    p.Choose(kIdCmbServer, 0);
+    EXPECT_EQ(read[kIdCmdCheckTime]->accDoDefaultAction(self), S_OK);
+    EXPECT_TRUE(p.Shows(kIdLblInfo, " Getting Time from ", 3000) && WaitFor([] { return changes > 0; }, 3000));
+    EXPECT_EQ(number(kIdCmdSynchronize, &IAccessible::get_accState), STATE_SYSTEM_UNAVAILABLE) << p.Text(kIdLblInfo);
+    read[kIdCmdSynchronize]->accDoDefaultAction(self);
+    EXPECT_FALSE(WaitFor([&] { return p.Focus() == watched; }, 1000)) << "a press would take the focus first";
+    UnhookWinEvent(hook);
+    for (auto [id, object] : read) object->Release();
+    CoUninitialize();
 }
 
 }  // namespace
