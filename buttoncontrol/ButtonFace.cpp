@@ -92,3 +92,18 @@ std::string AccessKeyOf(const std::string& caption) {
     }
     return {};
 }
+
+void ApplyTheme(FaceDrawing& face, const DisplayTheme& theme, bool lit) {
+    if (!theme.highContrast) return;
+    const ThemeColours& c = theme.colours;
+    const bool enabled = face.picture != FramePicture::Disable;
+    FlatFace flat{c.buttonFace, enabled ? c.buttonText : c.grayText, 1};
+    face.textColour = flat.frame;
+    if (enabled && lit) flat = {c.buttonFace, c.highlight, 2};
+    // The gradient turned over is how the program's own look shows a press.
+    if (face.picture == FramePicture::Pressed) {
+        flat.fill = c.buttonText;
+        face.textColour = c.buttonFace;
+    }
+    face.flat = flat;
+}

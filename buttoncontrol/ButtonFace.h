@@ -1,8 +1,11 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/DisplayTheme.h"
 
 // The six frame pictures; the order is that of the resource ids.
 enum class FramePicture : uint8_t { Normal, Pressed, Selected, HighLight, HighLightSelect, Disable };
@@ -30,6 +33,15 @@ struct FontDescription {
 // that could not say) counts as 96.
 int FontHeightPixels(double sizePoints, int dpi);
 
+// The face in a high-contrast theme: one colour with a frame of frameWidth
+// pixels around it, in place of the gradient and the frame pictures.
+struct FlatFace {
+    uint32_t fill = 0;
+    uint32_t frame = 0;
+    int frameWidth = 1;
+    bool operator==(const FlatFace&) const = default;
+};
+
 // Everything one drawing of the face needs, worked out from the control's
 // state; the window turns it into pixels.
 struct FaceDrawing {
@@ -39,7 +51,15 @@ struct FaceDrawing {
     bool focusLines = false;
     std::string caption;
     FontDescription font;
+    std::optional<FlatFace> flat;  // set in a high-contrast theme only
 };
+
+// Turns a face worked out for the program's own look into the theme's, where
+// the theme asks for high contrast: the button colours, grey text while
+// disabled, a wider frame in the highlight colour while the pointer is over
+// the button or it has the focus (lit), and face and text swapped while
+// pressed. Otherwise the face is left as it is.
+void ApplyTheme(FaceDrawing& face, const DisplayTheme& theme, bool lit);
 
 struct PixelRect {
     int x = 0, y = 0, width = 0, height = 0;

@@ -12,6 +12,12 @@ void CommandLogic::SetCaption(std::string caption) {
     Repaint();
 }
 
+void CommandLogic::SetTheme(const DisplayTheme& theme) {
+    if (theme == theme_) return;
+    theme_ = theme;
+    Repaint();
+}
+
 void CommandLogic::SetEnabled(bool enabled) {
     enabled_ = enabled;
     // A disabled button hears no release, and a press kept until it is
@@ -53,6 +59,7 @@ void CommandLogic::DrawState(FramePicture picture) {
     face.focusLines = buttonState_ == StateSelected || buttonState_ == StateHighLightSelect;
     face.caption = caption_;
     face.font = kCaptionFont;
+    ApplyTheme(face, theme_, buttonState_ != StateNormal && buttonState_ != StateDisabled);
     host_.DrawFace(face);
 }
 

@@ -57,6 +57,9 @@ public:
     void Create();
 
     void SetCaption(std::string caption);
+    // The theme the face is drawn in from the next drawing on; the face is
+    // drawn again only when the theme is not the one it has.
+    void SetTheme(const DisplayTheme& theme);
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool enabled);
     void Initialize();
@@ -101,4 +104,5 @@ private:
     bool mousePressed_ = false;
     bool invertGradient_ = false;
     std::string accessKeys_;
+    DisplayTheme theme_;
 };

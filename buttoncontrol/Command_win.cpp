@@ -3,6 +3,8 @@
 #include <oleacc.h>
 #include <windowsx.h>
 
+#include "platform/DisplayTheme_win.h"
+
 #include <new>
 #include <type_traits>
 
@@ -195,7 +197,7 @@ private:
     LONG refs_ = 1;  // the button's own
 };
 
-Command::Command() : logic_(*this), painter_(ThisModule()) {}
+Command::Command() : theme_(&SystemTheme::Instance()), logic_(*this), painter_(ThisModule()) {}
 
 Command::~Command() {
     // The window goes first: its last messages still draw into the face.
@@ -262,8 +264,14 @@ LRESULT Command::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         Command_Resize(cs->cx, cs->cy);
         painter_.SetDpi(WindowDpi(hwnd));
         logic_.Create();
+        logic_.SetTheme(theme_->Current());
         return 0;
     }
+    // Only top-level windows hear of these from Windows; the container hands them on.
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        logic_.SetTheme(theme_->Current());
+        return 0;
     case WM_PAINT: {
         PaintDc dc(hwnd);
         Command_Paint(dc.get());

@@ -7,6 +7,7 @@
 #include "buttoncontrol/FacePainter_win.h"
 #include "platform/BaseWindow_win.h"
 #include "platform/Controls.h"
+#include "platform/DisplayTheme.h"
 #include "platform/UniqueHandle_win.h"
 
 class CommandAccessible;
@@ -28,6 +29,9 @@ public:
     Command(const Command&) = delete;
     Command& operator=(const Command&) = delete;
 
+    // Where the button reads the theme, Windows' own unless given another
+    // before Create.
+    void UseTheme(ThemeSource& theme) { theme_ = &theme; }
     bool Create(HWND parent, int id, const RECT& rect, const std::string& caption);
     HWND Hwnd() const { return hwnd_.get(); }
 
@@ -76,6 +80,7 @@ private:
     WindowRef WindowUnderPointer() override;
     WindowRef OwnWindow() override;
 
+    ThemeSource* theme_;
     CommandLogic logic_;
     FacePainter painter_;
     int width_ = 0, height_ = 0;

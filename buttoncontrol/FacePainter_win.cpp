@@ -44,14 +44,27 @@ FacePainter::FacePainter(HINSTANCE instance) {
 
 void FacePainter::Paint(HDC dc, int w, int h, const FaceDrawing& face) {
     if (w <= 0 || h <= 0) return;
-    // The colour of the clear never shows: gradient and frame cover it.
     RECT all{0, 0, w, h};
-    FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
-    DrawGradient(dc, w, h, face.invertGradient);
-    DrawFrame(dc, w, h, face.picture);
+    if (face.flat) {
+        DrawFlat(dc, all, *face.flat);
+    } else {
+        // The colour of the clear never shows: gradient and frame cover it.
+        FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+        DrawGradient(dc, w, h, face.invertGradient);
+        DrawFrame(dc, w, h, face.picture);
+    }
     DrawCaption(dc, w, h, face);
     if (face.focusLines)
         for (const Point& p : FocusDots(w, h)) PatBlt(dc, p.x, p.y, 1, 1, DSTINVERT);
+}
+
+void FacePainter::DrawFlat(HDC dc, RECT r, const FlatFace& flat) {
+    const UniqueGdiObj<HBRUSH> frame(CreateSolidBrush(flat.frame)), fill(CreateSolidBrush(flat.fill));
+    for (int i = 0; i < flat.frameWidth; ++i) {
+        FrameRect(dc, &r, frame.get());
+        InflateRect(&r, -1, -1);
+    }
+    FillRect(dc, &r, fill.get());
 }
 
 void FacePainter::DrawGradient(HDC dc, int w, int h, bool invert) {

@@ -27,8 +27,9 @@ public:
     // is left out of every drawing rather than failing the button.
     explicit FacePainter(HINSTANCE instance);
 
-    // Clear, gradient, the eight frame pieces, the caption, then the focus
-    // lines inverted over the result, all within w x h pixels of dc.
+    // Clear, gradient, the eight frame pieces (or the flat face of a
+    // high-contrast theme), the caption, then the focus lines inverted over
+    // the result, all within w x h pixels of dc.
     void Paint(HDC dc, int w, int h, const FaceDrawing& face);
 
     // The DPI of the window painted for; the caption's font follows it from
@@ -36,6 +37,7 @@ public:
     void SetDpi(int dpi) { dpi_ = dpi; }
 
 private:
+    void DrawFlat(HDC dc, RECT r, const FlatFace& flat);
     void DrawGradient(HDC dc, int w, int h, bool invert);
     void DrawFrame(HDC dc, int w, int h, FramePicture picture);
     void DrawCaption(HDC dc, int w, int h, const FaceDrawing& face);

@@ -11,11 +11,11 @@
 #include "settings/Autorun.h"
 #include "settings/Settings.h"
 
-App::App(std::string appFolder, std::string productName, std::string title)
+App::App(std::string appFolder, std::string productName, std::string title, ThemeSource& theme)
     : appFolder_(std::move(appFolder)),
       title_(std::move(title)),
       timeService_(kServiceName, kMaxReplyBytes, ReplyEnded),
-      frmMain_({appFolder_, std::move(productName)}, clock_, shell_, pump_) {}
+      frmMain_({appFolder_, std::move(productName)}, clock_, shell_, pump_, theme) {}
 
 int App::Run() {
     if (!frmMain_.Load()) return 1;

@@ -16,7 +16,9 @@
 // start-up driven to the message loop. The window only handles messages.
 class App {
 public:
-    App(std::string appFolder, std::string productName, std::string title);
+    // The theme is Windows' own but for a picture of the window in a theme
+    // that Wine cannot switch on.
+    App(std::string appFolder, std::string productName, std::string title, ThemeSource& theme);
     // Returns the exit code.
     int Run();
 

@@ -43,10 +43,11 @@ HBRUSH WhiteBrush() {
 
 }  // namespace
 
-FrmMain::FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell, EventPump& pump)
+FrmMain::FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell, EventPump& pump, ThemeSource& theme)
     : setup_(std::move(setup)),
       clock_(clock),
       shell_(shell),
+      theme_(theme),
       cmdCheckTime_(buttons_[ButtonIndex(kIdCmdCheckTime)]),
       cmdSynchronize_(buttons_[ButtonIndex(kIdCmdSynchronize)]),
       pump_(pump) {}
@@ -75,13 +76,15 @@ bool FrmMain::Load() {
     wc.hIcon = icon_.get();
     wc.hIconSm = smallIcon_.get();
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = WhiteBrush();
+    highContrast_ = theme_.Current().highContrast;
+    wc.hbrBackground = Background();
     wc.lpszClassName = kClassName;
     RegisterClassExA(&wc);
 
     if (!CreateWindowExA(kMainWindowExStyle, kClassName, "", kMainWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, 600, 440,
                          nullptr, nullptr, instance, this))
         return false;
+    for (Command& b : buttons_) b.UseTheme(theme_);
     CreateControls(hwnd_.get(), [this](ControlId id) -> Command& { return buttons_[ButtonIndex(id)]; });
     AttachControls();
     LayOut(hwnd_.get(), WindowDpi(hwnd_.get()), fonts_);
@@ -180,18 +183,26 @@ LRESULT FrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DPICHANGED:
         Form_DpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp));
         return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        Form_ThemeChanged(msg, wp, lp);
+        return 0;
     }
     return DefWindowProcA(hwnd_.get(), msg, wp, lp);
 }
 
 LRESULT FrmMain::OnCtlColor(HDC dc, HWND control) {
-    if (GetDlgCtrlID(control) == kIdLblInfo) {
+    if (highContrast_ || GetDlgCtrlID(control) == kIdLblInfo) {
         SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
     SetBkColor(dc, RGB(255, 255, 255));
     return reinterpret_cast<LRESULT>(WhiteBrush());
+}
+
+HBRUSH FrmMain::Background() const {
+    return highContrast_ ? GetSysColorBrush(COLOR_WINDOW) : WhiteBrush();
 }
 
 void FrmMain::OnCommand(int id, int code) {
@@ -294,6 +305,18 @@ void FrmMain::Form_DpiChanged(int dpi, const RECT& suggested) {
     // The buttons make their own caption font; the layout gives the others theirs.
     for (Command& b : buttons_) b.SetDpi(dpi);
     LayOut(hwnd_.get(), dpi, fonts_);
+}
+
+// A theme turned on or off, or the system's colours changed: Windows tells
+// only top-level windows, so the buttons hear it from here.
+void FrmMain::Form_ThemeChanged(UINT msg, WPARAM wp, LPARAM lp) {
+    for (Command& b : buttons_) SendMessageA(b.Hwnd(), msg, wp, lp);
+    const bool highContrast = theme_.Current().highContrast;
+    // Most setting changes are of other settings: nothing to draw again.
+    if (highContrast == highContrast_ && msg != WM_SYSCOLORCHANGE) return;
+    highContrast_ = highContrast;
+    SetClassLongPtrA(hwnd_.get(), GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(Background()));
+    RedrawWindow(hwnd_.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // The clock picture, stretched to the control at any DPI.

@@ -45,7 +45,7 @@ public:
     static constexpr const char* kClassName = "Veltrano.frmMain";
     static constexpr UINT_PTR kTimerTime = 1;
 
-    FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell, EventPump& pump);
+    FrmMain(FrmMainSetup setup, SystemClock& clock, Shell& shell, EventPump& pump, ThemeSource& theme);
     ~FrmMain();
 
     // Creates the window and its controls without showing it.
@@ -91,6 +91,7 @@ private:
     void Form_Resize(WPARAM sizeType);
     void Form_Visible(bool shown);
     void Form_DpiChanged(int dpi, const RECT& suggested);
+    void Form_ThemeChanged(UINT msg, WPARAM wp, LPARAM lp);
     void Form_MouseMove(LPARAM lp);
     void Form_QueryUnload(bool windowsClosing);
     void Form_Unload();
@@ -102,6 +103,7 @@ private:
     void mnuShow_Click();
     void mnuExit_Click();
     LRESULT OnCtlColor(HDC dc, HWND control);
+    HBRUSH Background() const;
     // Asked by a run from cmdSynchronize, which is InProgress meanwhile: a
     // timer tick in the box's loop starts nothing.
     bool ConfirmCorrection(const SystemTime& serverTime, int64_t seconds) override;
@@ -109,8 +111,11 @@ private:
     FrmMainSetup setup_;
     SystemClock& clock_;
     Shell& shell_;
+    ThemeSource& theme_;
     HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
     bool windowsClosing_ = false;
+    // The window's own white gives way to the system's colours in a high-contrast theme.
+    bool highContrast_ = false;
     // The window class shows both icons and the tray icon borrows the large
     // one, so they outlive the window and the tray icon.
     UniqueHicon icon_, smallIcon_;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "mainwindow/App_win.h"
+#include "platform/DisplayTheme_win.h"
 #include "platform/InstanceLock_win.h"
 #include "platform/MessageBox_win.h"
 #include "platform/Process.h"
@@ -25,6 +26,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
         return 0;
     }
     const ProgramVersion version = RunningProgramVersion();
-    App app(InitAppFolder(), version.productName, BuildTitleText(version));
+    App app(InitAppFolder(), version.productName, BuildTitleText(version), SystemTheme::Instance());
     return app.Run();
 }

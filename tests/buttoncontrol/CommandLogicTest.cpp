@@ -45,6 +45,7 @@ constexpr Event Move = [](Rig& r) { r.button.MouseMove(); }, GotFocus = [](Rig& 
                 RightUp = [](Rig& r) { r.button.MouseUp(kRightButton); },
                 LostFocus = [](Rig& r) { r.button.LostFocus(); }, AccessKey = [](Rig& r) { r.button.AccessKeyPress(); },
                 Enable = [](Rig& r) { r.button.SetEnabled(true); },
+                Disable = [](Rig& r) { r.button.SetEnabled(false); },
                 TickElsewhere = Tick<Rig::kElsewhere>, TickOverSelf = Tick<Rig::kSelf>,
                 // A press whose release never reaches the button; only what follows the press is recorded.
                 PressThenDisable = [](Rig& r) { LeftDown(r), r.Forget(), r.button.SetEnabled(false); },
@@ -83,11 +84,41 @@ TEST(CommandStates, Transitions) {
             EXPECT_EQ(face.textColour, c.to == StateDisabled ? 0xC0C0C0u : 0u);
             // Looks pressed in while hovered, and still when the focus came through the hover.
             EXPECT_EQ(face.invertGradient, c.to == H || (c.to == HS && c.from == H));
+            EXPECT_FALSE(face.flat) << "no high-contrast theme";
         }
         // MSAA's unavailable alone, or focusable, focused (as told) and pressed.
         EXPECT_EQ(r.button.AccessibleState(true), c.to == D ? 0x1u : 0x100004u | (c.event == LeftDown ? 0x8u : 0u));
         EXPECT_EQ(drawn, c.drawn);
     }
+}
+
+// Flat, in the theme's colours alone, with the hover and focus frame in its highlight.
+TEST(CommandDrawing, HighContrastFaceTakesTheThemesColours) {
+    constexpr uint32_t face = 0x10, text = 0x20, gray = 0x30, highlight = 0x40;
+    const DisplayTheme theme{true, {face, text, gray, highlight}};
+    struct Case { ButtonStates from; Event event; FlatFace flat; uint32_t textColour; } cases[] = {
+        {StateNormal, Enable, {face, text, 1}, text},           {StateNormal, Move, {face, highlight, 2}, text},
+        {StateNormal, GotFocus, {face, highlight, 2}, text},    {StateHighLight, LeftDown, {text, highlight, 2}, face},
+        {StateSelected, Disable, {face, gray, 1}, gray},
+    };
+    for (const auto& c : cases) {
+        Rig r(c.from);
+        r.button.SetTheme(theme);
+        r.Forget();
+        c.event(r);
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
+        ASSERT_FALSE(r.faces.empty());
+        EXPECT_EQ(r.faces.back().flat, c.flat);
+        EXPECT_EQ(r.faces.back().textColour, c.textColour);
+    }
+    Rig r(StateNormal);
+    r.button.SetTheme(theme);
+    r.Forget();
+    r.button.SetTheme(theme);
+    EXPECT_TRUE(r.faces.empty()) << "the same theme again: a setting that changed something else";
+    r.button.SetTheme({});
+    ASSERT_EQ(r.faces.size(), 1u);
+    EXPECT_TRUE(!r.faces[0].flat && r.faces[0].textColour == kTextEnabled) << "the theme turned off";
 }
 
 TEST(CommandDrawing, AccessKeyFollowsTheCaption) {

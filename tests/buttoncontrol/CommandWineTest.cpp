@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "buttoncontrol/Command_win.h"
+#include "platform/DisplayTheme_win.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ struct Form {
     HWND hwnd = nullptr;
     Command button;
 
-    explicit Form(const char* caption) {
+    explicit Form(const char* caption, ThemeSource& theme = SystemTheme::Instance()) {
         // Keep the real pointer off the test window: its moves would change the state.
         SetCursorPos(1000, 20);
         static const ATOM registered = [] {
@@ -39,6 +40,7 @@ struct Form {
         hwnd = CreateWindowExA(0, "CommandTestForm", "Command test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 400,
                                200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         SetForegroundWindow(hwnd);
+        button.UseTheme(theme);
         EXPECT_TRUE(button.Create(hwnd, kId, RECT{20, 20, 20 + kW, 20 + kH}, caption));
         button.Initialize();  // as the window does for each of its buttons
         Pump(50);
@@ -60,18 +62,81 @@ struct Form {
     }
 };
 
-// The rows inside the frame bands that the caption's ink spans: less green than 0x80, as no gradient pixel is.
-int CaptionRows(const Command& button) {
+// The face as the button shows it, row by row.
+std::vector<COLORREF> FacePixels(const Command& button) {
     WindowDc screen(nullptr);
     UniqueHdc dc(CreateCompatibleDC(screen.get()));
     UniqueGdiObj<HBITMAP> face(CreateCompatibleBitmap(screen.get(), kW, kH));
     SelectedObject selected(dc.get(), face.get());
     SendMessageA(button.Hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) pixels.push_back(GetPixel(dc.get(), x, y));
+    return pixels;
+}
+
+COLORREF At(const std::vector<COLORREF>& face, int x, int y) { return face[size_t(y * kW + x)]; }
+
+// The rows inside the frame bands that the caption's ink spans: less green than 0x80, as no gradient pixel is.
+int CaptionRows(const Command& button) {
+    const auto face = FacePixels(button);
     int first = -1, last = -1;
     for (int y = 4; y < kH - 4; ++y)
         for (int x = 4; x < kW - 4; ++x)
-            if (GetGValue(GetPixel(dc.get(), x, y)) < 0x80) first = first < 0 ? y : first, last = y;
+            if (GetGValue(At(face, x, y)) < 0x80) first = first < 0 ? y : first, last = y;
     return last - first + 1;
+}
+
+// How many pixels of the face's inside, within its frame bands, are of that colour.
+int InkOf(const std::vector<COLORREF>& face, COLORREF colour) {
+    int n = 0;
+    for (int y = 4; y < kH - 4; ++y)
+        for (int x = 4; x < kW - 4; ++x) n += At(face, x, y) == colour;
+    return n;
+}
+
+struct ChosenTheme final : ThemeSource {
+    DisplayTheme theme;
+    DisplayTheme Current() override { return theme; }
+};
+
+// Wine always reports high contrast off, so the button is given a theme that says it is on.
+TEST(CommandTheme, HighContrastSwapsTheGradientForTheThemesColours) {
+    ChosenTheme chosen;
+    Form form("&Synchronize", chosen);
+    const auto gradient = FacePixels(form.button);
+    // Left of the caption, 4 and 22 rows of 44 down from white to &HC6C5D7, fractions dropped.
+    EXPECT_EQ(At(gradient, 6, 4), RGB(249, 249, 251));
+    EXPECT_EQ(At(gradient, 6, 22), RGB(226, 226, 235));
+    {
+        Form real("&Synchronize");
+        EXPECT_EQ(FacePixels(real.button), gradient) << "the real theme, off under Wine";
+    }
+    constexpr COLORREF face = RGB(0, 0, 0), text = RGB(255, 255, 255), gray = RGB(0, 255, 0),
+                       highlight = RGB(0, 255, 255);
+    chosen.theme = {true, {face, text, gray, highlight}};
+    SendMessageA(form.button.Hwnd(), WM_SYSCOLORCHANGE, 0, 0);
+    auto flat = FacePixels(form.button);
+    EXPECT_EQ(At(flat, 0, 0), text);
+    EXPECT_EQ(At(flat, 1, 1), face);
+    EXPECT_EQ(At(flat, 6, 22), face);
+    EXPECT_GT(InkOf(flat, text), 50) << "the caption";
+
+    form.Mouse(MOUSEEVENTF_MOVE, 70, 20);
+    flat = FacePixels(form.button);
+    EXPECT_TRUE(At(flat, 0, 0) == highlight && At(flat, 1, 1) == highlight && At(flat, 2, 2) == face);
+
+    form.button.SetEnabled(false);
+    flat = FacePixels(form.button);
+    EXPECT_EQ(At(flat, 0, 0), gray);
+    EXPECT_TRUE(InkOf(flat, gray) > 50 && InkOf(flat, text) == 0) << "a grey caption";
+
+    chosen.theme = {};
+    form.button.SetEnabled(true);
+    form.Mouse(MOUSEEVENTF_MOVE, 250, 120);
+    Pump(250);  // longer than the poll
+    SendMessageA(form.button.Hwnd(), WM_SETTINGCHANGE, 0, 0);
+    EXPECT_EQ(FacePixels(form.button), gradient) << "back to the program's own look";
 }
 
 // Moved to a monitor of twice the DPI and back, the caption is made and drawn again each time.
