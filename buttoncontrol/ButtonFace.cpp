@@ -99,7 +99,7 @@ void ApplyTheme(FaceDrawing& face, const DisplayTheme& theme, bool lit) {
     const bool enabled = face.picture != FramePicture::Disable;
     FlatFace flat{c.buttonFace, enabled ? c.buttonText : c.grayText, 1};
     face.textColour = flat.frame;
-    if (enabled && lit) flat = {c.buttonFace, c.highlight, 2};
+    if (lit) flat = {c.buttonFace, c.highlight, 2};
     // The gradient turned over is how the program's own look shows a press.
     if (face.picture == FramePicture::Pressed) {
         flat.fill = c.buttonText;

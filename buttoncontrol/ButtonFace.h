@@ -57,8 +57,8 @@ struct FaceDrawing {
 // Turns a face worked out for the program's own look into the theme's, where
 // the theme asks for high contrast: the button colours, grey text while
 // disabled, a wider frame in the highlight colour while the pointer is over
-// the button or it has the focus (lit), and face and text swapped while
-// pressed. Otherwise the face is left as it is.
+// the button or it has the focus (lit, never so while disabled), and face
+// and text swapped while pressed. Otherwise the face is left as it is.
 void ApplyTheme(FaceDrawing& face, const DisplayTheme& theme, bool lit);
 
 struct PixelRect {
