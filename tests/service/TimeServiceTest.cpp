@@ -25,8 +25,7 @@ struct Addresses final : MachineAddresses {
     std::vector<std::string> List() const override { return {"192.0.2.7"}; }
 };
 
-// The service's folder, with its list: one for each test, since ctest runs
-// them side by side.
+// The service's folder and list, one for each test: ctest runs them side by side.
 std::string ServiceFolder() {
     const std::string folder = testing::TempDir() + testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
     std::filesystem::create_directories(folder);
