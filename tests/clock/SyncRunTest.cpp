@@ -218,8 +218,9 @@ TEST(SyncRun, ServerThatNeverClosesTimesOutOnTheMonotonicClockUnlessWindowsIsClo
     }
 }
 
-TEST(QueryPacer, AServerWaitsItsTurnByNameByAddressAndByTheAddressReached) {
+TEST(QueryPacer, EachServerWaitsItsTurnAndAllQueriesTogetherAreCappedPerMinute) {
     constexpr double kAnyWait = 1e9;
+    // A server by name, by address and by the address reached.
     QueryPacer p({4, 15, 0, kAnyWait});
     p.Record("d", "", "", 90);
     p.Record("a", "", "192.0.2.1", 100);
@@ -237,10 +238,7 @@ TEST(QueryPacer, AServerWaitsItsTurnByNameByAddressAndByTheAddressReached) {
     QueryPacer impatient({4, 15, 0, 3.0});
     impatient.Record("a", "", "", 100);
     EXPECT_EQ(impatient.Turn("a", "", false, 100.5), std::nullopt) << "longer than the client waits";
-}
-
-TEST(QueryPacer, AllQueriesTogetherAreCappedPerMinute) {
-    constexpr double kAnyWait = 1e9;
+    // Twelve a minute, whichever servers they go to.
     QueryPacer busy({4, 15, 12, kAnyWait});
     for (int i = 0; i < 12; ++i) busy.Record("line" + std::to_string(i), "", "", i);
     EXPECT_EQ(busy.Turn("new", "", false, 11.5), 60.0);
