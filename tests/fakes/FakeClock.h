@@ -15,7 +15,7 @@ struct FakeClock final : SystemClock {
     double MonotonicSeconds() const override { return monotonicMs / 1000.0; }
     double UptimeSeconds() const override { return monotonicMs / 1000.0 + asleepSeconds; }
 
-    SystemTime utc{2020, 8, 6, 15, 5, 40, 23, 0}, local{2020, 8, 6, 15, 7, 40, 23, 0};
+    SystemTime utc{2020, 8, 0, 15, 5, 40, 23, 0}, local{2020, 8, 6, 15, 7, 40, 23, 0};
     std::string regional = "7:40:23 AM";
     int64_t monotonicMs = 1'000'000;
     double asleepSeconds = 0;  // what the monotonic clock may not have counted

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "fakes/FakeClock.h"
@@ -24,12 +25,19 @@ struct Addresses final : MachineAddresses {
     std::vector<std::string> List() const override { return {"192.0.2.7"}; }
 };
 
+// The service's folder and list, one for each test: ctest runs them side by side.
+std::string ServiceFolder() {
+    const std::string folder = testing::TempDir() + testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "ntp_servers.txt")
+        << "time.example|127.0.0.2|listed\r\nntp.example||ntp|ntp\r\na|192.0.2.1|a\r\nb|192.0.2.2|b\r\n";
+    return folder;
+}
+
 // The service in this process, over fakes of its own, on the far end of a
 // pipe that hands each request straight to it.
 struct Service final : ServiceClient {
     Service() {
-        std::ofstream(testing::TempDir() + "ntp_servers.txt")
-            << "time.example|127.0.0.2|listed\r\nntp.example||ntp|ntp\r\na|192.0.2.1|a\r\nb|192.0.2.2|b\r\n";
         socket.SetEvents(&service.Events());
         socket.peerAddress = "192.0.2.1";  // another computer, unless a test says otherwise
         clock.utc = {2020, 8, 6, 15, 4, 0, 0, 0};
@@ -46,7 +54,7 @@ struct Service final : ServiceClient {
     FakeClock clock;
     Log log;
     Addresses own;
-    TimeService service{testing::TempDir(), socket, clock, pump, log, {2020, 1, 0, 1, 0, 0, 0, 0}, own};
+    TimeService service{ServiceFolder(), socket, clock, pump, log, {2020, 1, 0, 1, 0, 0, 0, 0}, own};
     bool running = true;
     std::vector<std::string> requests;
     std::string reply;
