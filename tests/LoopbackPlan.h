@@ -20,14 +20,12 @@ inline constexpr const char* kChronyd = "127.0.0.60";       // chronyd -x: this 
 // scripts/test.sh runs the Windows tests (elsewhere TEST-NET-1 leads nowhere).
 inline constexpr const char* kOwnAddress = "192.0.2.1";          // the tests' end of the veth: this machine
 inline constexpr const char* kRemoteChronyd = "192.0.2.2";       // chronyd -x: this machine's time by NTP
-inline constexpr const char* kRemoteTimeService = "192.0.2.2";   // xinetd's built-in time service, port 37
 inline constexpr const char* kRemoteLateOnce = "192.0.2.3";      // as kLateOnce
 // NTS (RFC 8915): key exchange over TLS on TCP kNtsKePort, then NTP on UDP 123. scripts/services.sh makes a test
 // root at each start, which only the Wine prefix's LocalMachine Root store trusts, and gives each server a
 // certificate from it for its own name (in the tests' hosts file) and address, unless said otherwise.
 inline constexpr unsigned short kNtsKePort = 4460;
-inline constexpr const char* kNts = "nts.veltrano.test";  // chronyd -x: this machine's time by NTS
-inline constexpr const char* kNtsAddress = "127.0.0.61";
+inline constexpr const char* kNts = "nts.veltrano.test";  // chronyd -x at 127.0.0.61: this machine's time by NTS
 // 127.0.0.62 to .65 answer a key exchange with cookies that no server takes.
 inline constexpr const char* kNtsOtherName = "nts-other-name.veltrano.test";  // certified for other.veltrano.test
 inline constexpr const char* kNtsUntrusted = "nts-untrusted.veltrano.test";   // from a root that nothing trusts

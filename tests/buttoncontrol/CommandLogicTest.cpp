@@ -84,7 +84,6 @@ TEST(CommandStates, Transitions) {
             EXPECT_EQ(face.textColour, c.to == StateDisabled ? 0xC0C0C0u : 0u);
             // Looks pressed in while hovered, and still when the focus came through the hover.
             EXPECT_EQ(face.invertGradient, c.to == H || (c.to == HS && c.from == H));
-            EXPECT_FALSE(face.flat) << "no high-contrast theme";
         }
         // MSAA's unavailable alone, or focusable, focused (as told) and pressed.
         EXPECT_EQ(r.button.AccessibleState(true), c.to == D ? 0x1u : 0x100004u | (c.event == LeftDown ? 0x8u : 0u));
@@ -103,19 +102,16 @@ TEST(CommandDrawing, HighContrastFaceTakesTheThemesColours) {
     };
     for (const auto& c : cases) {
         Rig r(c.from);
-        r.button.SetTheme(theme);
-        r.Forget();
-        c.event(r);
+        r.button.SetTheme(theme), r.Forget(), c.event(r);
         SCOPED_TRACE("case " + std::to_string(&c - cases));
         ASSERT_FALSE(r.faces.empty());
         EXPECT_EQ(r.faces.back().flat, c.flat);
         EXPECT_EQ(r.faces.back().textColour, c.textColour);
     }
+    // The same theme again, as when a setting that changed was another one, draws nothing.
     Rig r(StateNormal);
-    r.button.SetTheme(theme);
-    r.Forget();
-    r.button.SetTheme(theme);
-    EXPECT_TRUE(r.faces.empty()) << "the same theme again: a setting that changed something else";
+    r.button.SetTheme(theme), r.Forget(), r.button.SetTheme(theme);
+    EXPECT_TRUE(r.faces.empty());
     r.button.SetTheme({});
     ASSERT_EQ(r.faces.size(), 1u);
     EXPECT_TRUE(!r.faces[0].flat && r.faces[0].textColour == kTextEnabled) << "the theme turned off";
